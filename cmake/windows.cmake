@@ -1,0 +1,43 @@
+# The Windows program: Kestrion.scr, statically linked, plus its run folder.
+enable_language(RC)
+
+set(KESTRION_GENERATED ${CMAKE_BINARY_DIR}/generated)
+set(KESTRION_RUN ${CMAKE_BINARY_DIR}/run)
+file(MAKE_DIRECTORY ${KESTRION_GENERATED} ${KESTRION_RUN})
+
+file(GLOB KESTRION_RESOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
+file(GLOB KESTRION_SHELL_WIN32 CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/win32/*.cpp)
+
+add_executable(Kestrion WIN32 ${KESTRION_SHELL_WIN32} ${KESTRION_RESOURCES})
+set_target_properties(Kestrion PROPERTIES OUTPUT_NAME Kestrion SUFFIX .scr
+                      RUNTIME_OUTPUT_DIRECTORY ${KESTRION_RUN})
+target_link_libraries(Kestrion PRIVATE kestrion_core winmm gdi32 user32 advapi32)
+target_link_options(Kestrion PRIVATE -static -static-libgcc -static-libstdc++)
+target_include_directories(Kestrion PRIVATE ${CMAKE_SOURCE_DIR} ${KESTRION_GENERATED})
+set_property(SOURCE ${KESTRION_RESOURCES} APPEND PROPERTY INCLUDE_DIRECTORIES
+             ${KESTRION_GENERATED} ${CMAKE_SOURCE_DIR}/resources)
+
+# The data set, the dialog bitmap and the icon come from the native forge.
+if(KESTRION_FORGE)
+  add_custom_command(
+    OUTPUT ${KESTRION_GENERATED}/Kestrion.ico ${KESTRION_GENERATED}/config.bmp
+           ${KESTRION_RUN}/Explosion.as
+    COMMAND ${KESTRION_FORGE} defaults ${KESTRION_RUN}
+    COMMAND ${KESTRION_FORGE} resources ${KESTRION_GENERATED}
+    DEPENDS ${KESTRION_FORGE}
+    COMMENT "Writing the default data set and the resource images")
+  add_custom_target(kestrion_data_set ALL DEPENDS ${KESTRION_GENERATED}/Kestrion.ico
+                    ${KESTRION_RUN}/Explosion.as)
+  add_dependencies(Kestrion kestrion_data_set)
+  set_property(SOURCE ${KESTRION_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
+               ${KESTRION_GENERATED}/Kestrion.ico ${KESTRION_GENERATED}/config.bmp)
+endif()
+
+# The end-to-end tests' helper program.
+file(GLOB KESTRION_E2E_HELPER CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/helper/*.cpp)
+if(KESTRION_E2E_HELPER)
+  add_executable(kestrion-e2e-helper ${KESTRION_E2E_HELPER})
+  set_target_properties(kestrion-e2e-helper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  target_link_libraries(kestrion-e2e-helper PRIVATE user32 advapi32 gdi32)
+  target_link_options(kestrion-e2e-helper PRIVATE -static -static-libgcc -static-libstdc++)
+endif()

@@ -1,0 +1,3 @@
+#include "gl/gl_state.h"
+
+int32_t MultitextureAvailable = 1;

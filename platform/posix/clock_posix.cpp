@@ -1,0 +1,9 @@
+#include "platform/clock.h"
+
+#include <chrono>
+
+uint32_t platformClock() {
+    using namespace std::chrono;
+    auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return static_cast<uint32_t>(ms);
+}
