@@ -54,8 +54,8 @@ struct Ship {
     uint8_t impactKind[26];
     uint32_t impactStart[26];
     uint32_t impactLast[26];
-    BeamShot* shots;    // sentinel head
-    Missile* missiles;  // sentinel head
+    BeamShot* shots;   // sentinel head
+    Missile* missiles; // sentinel head
     int32_t hitCount;
     int32_t alliance;
     uint32_t spawnTime;

@@ -53,6 +53,17 @@ struct EffectsFileRecord {
     ImageRecord shield, blastImage, spareImage, damage, smoke; // BGRA
 };
 
+// Limits every reader enforces; a file beyond them is rejected like one that cannot be opened.
+constexpr int32_t MaxTextLength = 99;        // texts live in 100-byte fields with a terminator
+constexpr int32_t MaxImageSide = 4096;       // width and height each 1..4096
+constexpr int32_t MaxTextureCount = 1024;    // race texture table entries
+constexpr int32_t MaxPartCount = 1024;       // race part meshes
+constexpr int32_t MaxMeshVertices = 1 << 20; // per mesh
+constexpr int32_t MaxMeshTriangles = 1 << 20;
+constexpr int32_t EffectsImageCount = 56; // 50 explosion frames and 6 backgrounds
+constexpr int32_t MinSpriteTriangles = 2;
+constexpr size_t RaceHeadMaxBytes = 4 + 4 + MaxTextLength + 4 + MaxTextLength;
+
 // Parsers: true on success; on failure false with a short reason in `error` (if given).
 bool parseRaceFile(const uint8_t* data, size_t size, RaceFileRecord& out, std::string* error);
 bool parseEffectsFile(const uint8_t* data, size_t size, EffectsFileRecord& out,

@@ -7,7 +7,9 @@ void destroyTextureImage(TextureImage& image) {
     image.pixels = nullptr;
 }
 
-Mesh::~Mesh() { destroyMesh(*this); }
+Mesh::~Mesh() {
+    destroyMesh(*this);
+}
 
 void destroyMesh(Mesh& mesh) {
     delete[] mesh.vertices;

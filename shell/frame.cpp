@@ -1,10 +1,13 @@
 #include "shell/frame.h"
 
+#include "battle/engage.h"
 #include "battle/motion.h"
 #include "data/effects.h"
 #include "data/fleet.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
+#include "render/alliance.h"
+#include "render/smoke.h"
 #include "shell/display.h"
 
 SwapFunction FrameSwap = nullptr;
@@ -82,7 +85,16 @@ void RunFrame() {
     });
     forEachShip([](Ship& ship) { moveShip(ship); });
 
-    // Drawing passes, battle and smoke are wired in here as they land.
+    drawAlliance(1);
+    drawAlliance(2);
+
+    // Battle: each ship engages, then its beams and missiles fly; alliance 1 first.
+    forEachShip([](Ship& ship) {
+        engage(ship);
+        weaponsPass(ship);
+    });
+
+    drawSmokePuffs();
 
     glFlush();
     if (FrameSwap) FrameSwap();

@@ -1,12 +1,113 @@
 #include "tools/forge/forge.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+const char* const Usage =
+    "usage: kestrion-forge COMMAND ...\n"
+    "\n"
+    "  defaults OUTDIR    write the default data set into OUTDIR: one race file\n"
+    "                     (*.ast) per default race and \"Explosion.as\"\n"
+    "  resources OUTDIR   write \"config.bmp\" (the configuration dialog's picture)\n"
+    "                     and \"Kestrion.ico\" (the program icon) into OUTDIR\n"
+    "  inspect FILE...    summarise race and effects files and say whether each is\n"
+    "                     valid; exit status 1 when one is not\n"
+    "  --help             show this text\n"
+    "\n"
+    "OUTDIR is created when missing. The output is the same, byte for byte, on every run.\n";
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    char last = dir.back();
+    return (last == '/' || last == '\\') ? dir + name : dir + "/" + name;
+}
+
+bool writeOne(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
+    if (writeFileBytes(path, bytes)) return true;
+    if (error)
+        *error = "cannot write \"" + path +
+                 "\"; check that the folder exists and that you may write there";
+    return false;
+}
+
+bool makeFolder(const std::string& dir, std::string* error) {
+    std::error_code code;
+    std::filesystem::create_directories(dir, code);
+    if (!code) return true;
+    if (error)
+        *error = "cannot create the folder \"" + dir + "\" (" + code.message() +
+                 "); give a folder you may write to";
+    return false;
+}
+
+int commandWrite(const std::vector<std::string>& args, bool resources) {
+    const char* name = resources ? "resources" : "defaults";
+    if (args.size() != 2) {
+        std::fprintf(stderr, "kestrion-forge %s: give exactly one output folder (try --help)\n",
+                     name);
+        return 2;
+    }
+    std::string error;
+    bool ok = resources ? writeResources(args[1], &error) : writeDefaultDataSet(args[1], &error);
+    if (!ok) {
+        std::fprintf(stderr, "kestrion-forge %s: %s\n", name, error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int commandInspect(const std::vector<std::string>& args) {
+    if (args.size() < 2) {
+        std::fprintf(stderr, "kestrion-forge inspect: name at least one file (try --help)\n");
+        return 2;
+    }
+    int status = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        std::string summary, error;
+        bool valid = inspectFile(args[i], summary, &error);
+        std::fputs(summary.c_str(), stdout);
+        if (!valid) {
+            std::fprintf(stderr, "kestrion-forge inspect: %s: %s\n", args[i].c_str(),
+                         error.c_str());
+            status = 1;
+        }
+    }
+    return status;
+}
+} // namespace
+
+bool writeDefaultDataSet(const std::string& outDir, std::string* error) {
+    if (!makeFolder(outDir, error)) return false;
+    for (const NamedRace& race : buildDefaultRaces()) {
+        if (!writeOne(joinPath(outDir, race.fileName), writeRaceFile(race.record), error))
+            return false;
+    }
+    return writeOne(joinPath(outDir, "Explosion.as"), writeEffectsFile(buildDefaultEffects()),
+                    error);
+}
+
+bool writeResources(const std::string& outDir, std::string* error) {
+    if (!makeFolder(outDir, error)) return false;
+    std::vector<NamedRace> races = buildDefaultRaces();
+    return writeOne(joinPath(outDir, "config.bmp"), buildConfigBitmap(races), error) &&
+           writeOne(joinPath(outDir, "Kestrion.ico"), buildIcon(races), error);
+}
 
 int runForge(const std::vector<std::string>& args) {
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::printf("usage: kestrion-forge defaults OUTDIR | inspect FILE...\n");
-        return args.empty() ? 2 : 0;
+    if (args.empty()) {
+        std::fputs(Usage, stderr);
+        return 2;
     }
-    std::fprintf(stderr, "kestrion-forge: unknown command '%s' (try --help)\n", args[0].c_str());
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (command == "defaults") return commandWrite(args, false);
+    if (command == "resources") return commandWrite(args, true);
+    if (command == "inspect") return commandInspect(args);
+    std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());
     return 2;
 }

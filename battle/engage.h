@@ -1,0 +1,27 @@
+// The per-ship battle step: beams and missiles against every enemy in range.
+#pragma once
+#include "battle/ship.h"
+
+// Squared distance below which an enemy is engaged.
+constexpr double EngagementRangeSquared = 6.0;
+// Beams fire only when more than this has passed since (re)spawn.
+constexpr uint32_t BeamFireDelayMs = 1500;
+
+// A hit point on the enemy's shield: 0..25 from one draw.
+int rollVertex();
+
+// Engagement step: the explosion of a dying ship, otherwise beams fired at or
+// dropped from each enemy, missiles launched at each enemy in range, and smoke
+// for a ship whose shield is down.
+void engage(Ship& ship);
+
+// Ends beams whose random life is up and draws the rest (not while dying),
+// then flies the ship's missiles.
+void weaponsPass(Ship& ship);
+
+// Appends a beam to enemy `enemyIndex` and registers its hit.
+void fireBeam(Ship& ship, Ship& enemy, int enemyIndex, int vertex);
+
+// Ends the beam after `after` (clearing its target's slot) and frees it;
+// nothing when `after` is the tail.
+void dropBeam(BeamShot* after);

@@ -1,0 +1,161 @@
+#include "data/scene.h"
+
+#include "data/effects.h"
+#include "data/fleet.h"
+#include "data/formats.h"
+#include "gl/gl_state.h"
+#include "gl/gl_table.h"
+#include "shell/display.h"
+#include "shell/settings.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+void fillImage(TextureImage& image, const ImageRecord& record) {
+    destroyTextureImage(image);
+    image.pixels = new uint8_t[record.pixels.size()];
+    if (!record.pixels.empty())
+        std::memcpy(image.pixels, record.pixels.data(), record.pixels.size());
+    image.width = record.width;
+    image.height = record.height;
+}
+
+// Effect meshes keep positions, texture coordinates and triangles only; they
+// are drawn vertex by vertex.
+void fillMesh(Mesh& mesh, const MeshRecord& record) {
+    destroyMesh(mesh);
+    const size_t vertexCount = record.positions.size();
+    mesh.vertices = new MeshVertex[vertexCount]{};
+    for (size_t i = 0; i < vertexCount; ++i) {
+        MeshVertex& vertex = mesh.vertices[i];
+        vertex.x = record.positions[i][0];
+        vertex.y = record.positions[i][1];
+        vertex.z = record.positions[i][2];
+        vertex.u = record.texCoords[i][0];
+        vertex.v = record.texCoords[i][1];
+    }
+    const size_t triangleCount = record.triangles.size();
+    mesh.triangles = new MeshTriangle[triangleCount];
+    for (size_t i = 0; i < triangleCount; ++i)
+        mesh.triangles[i] = record.triangles[i];
+    mesh.vertexCount = static_cast<int32_t>(vertexCount);
+    mesh.triangleCount = static_cast<int32_t>(triangleCount);
+}
+
+bool buildFleets() {
+    SettingsKey key = openSettingsKey();
+    bool built = assembleFleet(key, 1, ProgramDirectory) && assembleFleet(key, 2, ProgramDirectory);
+    closeSettingsKey(key);
+    return built;
+}
+
+void uploadEffects(const EffectsFileRecord& file) {
+    const int frameCount = static_cast<int>(file.frames.size());
+    glGenTextures(frameCount, Effects.explosionTextures);
+    Effects.explosionFrameCount = frameCount;
+    for (int i = 0; i < frameCount; ++i) {
+        fillImage(Effects.explosionFrames[i], file.frames[size_t(i)]);
+        uploadRgbaTexture(Effects.explosionTextures[i], Effects.explosionFrames[i]);
+    }
+
+    glGenTextures(BackgroundImageCount, BackgroundTextures);
+    for (int i = 0; i < BackgroundImageCount; ++i) {
+        fillImage(Effects.backgroundImages[i], file.backgrounds[size_t(i)]);
+        uploadRgbTexture(BackgroundTextures[i], Effects.backgroundImages[i]);
+    }
+
+    fillMesh(Effects.spriteMesh, file.sprite);
+    fillMesh(Effects.blastMesh, file.blast);
+    fillMesh(Effects.spareMesh, file.spare);
+
+    struct Single {
+        const ImageRecord& record;
+        TextureImage& image;
+        uint32_t& texture;
+    };
+    const Single singles[5] = {
+        {file.shield, Effects.shieldImage, Effects.shieldTexture},
+        {file.blastImage, Effects.blastImage, Effects.blastTexture},
+        {file.spareImage, Effects.spareImage, Effects.spareTexture},
+        {file.damage, Effects.damageImage, Effects.damageTexture},
+        {file.smoke, Effects.smokeImage, Effects.smokeTexture},
+    };
+    for (const Single& single : singles) {
+        glGenTextures(1, &single.texture);
+        fillImage(single.image, single.record);
+        // Damaged parts draw the damage image on the second unit; the unit stays
+        // selected, so the smoke image is bound there too.
+        if (&single.image == &Effects.damageImage && MultitextureAvailable)
+            glActiveTextureARB(GL_TEXTURE1_ARB);
+        uploadRgbaTexture(single.texture, single.image);
+    }
+}
+} // namespace
+
+bool setUpScene() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+
+    glMatrixMode(GL_PROJECTION);
+    glViewport(0, 0, ScreenWidth, ScreenHeight);
+    glLoadIdentity();
+    // The same 4:3 view at every resolution.
+    glFrustum(-0.04444, 0.04444, -0.03333, 0.03333, 0.1, 1000.0);
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -16.0f);
+    glRotatef(-15.0f, 1.0f, 0.0f, 0.0f);
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    if (MultitextureAvailable) {
+        glClientActiveTextureARB(GL_TEXTURE0_ARB);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glClientActiveTextureARB(GL_TEXTURE1_ARB);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+
+    glDisable(GL_NORMALIZE);
+    glEnable(GL_DEPTH_TEST);
+    glFrontFace(GL_CCW);
+    glEnable(GL_CULL_FACE);
+
+    // Set under the camera transform, so the light stands still in the world.
+    static const GLfloat ambient[4] = {0.5f, 0.5f, 0.5f, 0.0f};
+    static const GLfloat diffuse[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+    static const GLfloat specular[4] = {0.5f, 0.5f, 0.5f, 0.0f};
+    static const GLfloat position[4] = {20.0f, 20.0f, -150.0f, 1.0f};
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glEnable(GL_LIGHT0);
+
+    glShadeModel(GL_SMOOTH);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+
+    if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLfloat>(GL_REPEAT));
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLfloat>(GL_REPEAT));
+
+    return loadSceneAssets();
+}
+
+bool loadSceneAssets() {
+    if (!buildFleets()) return false;
+
+    std::vector<uint8_t> bytes;
+    if (!readFileBytes(ProgramDirectory + "Explosion.as", bytes)) return false;
+    EffectsFileRecord file;
+    // Beyond the reader's own checks, a frame table that does not fit is refused too.
+    if (!parseEffectsFile(bytes.data(), bytes.size(), file, nullptr) ||
+        file.frames.size() > size_t(ExplosionFrameCount))
+        return false;
+    uploadEffects(file);
+    return true;
+}

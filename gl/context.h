@@ -1,0 +1,45 @@
+// The saver window's rendering context, set up once when the window is created.
+#pragma once
+#include "gl/wgl.h"
+#include "platform/library.h"
+
+#include <cstdint>
+
+extern DeviceContext WindowDC;         // kept for the whole run
+extern RenderingContext RenderContext; // current for the whole run
+using SwapBuffersFunction = int(KGL_APIENTRY*)(DeviceContext dc);
+extern SwapBuffersFunction SwapBuffersEntry; // the driver's "wglSwapBuffers"
+
+// What the set-up needs from the system. driverContextCalls() fills the ones
+// the wrapper family and the library loader answer; the platform adds the rest.
+struct ContextSetUpCalls {
+    DeviceContext (*getDC)(void* window);
+    int32_t (*setUpPixelFormat)(DeviceContext dc, int colourBits, int depthBits);
+    RenderingContext (*createContext)(DeviceContext dc);
+    int (*makeCurrent)(DeviceContext dc, RenderingContext rc);
+    void (*restoreDisplayMode)(); // back to the registry's mode
+    void (*postQuit)();           // the quit message, exit value 0
+    void (*endProcess)(int exitCode);
+    SymbolAddress (*findSwapBuffers)();
+};
+
+// SetupPixelFormat, the wgl wrappers, GetProcAddress(GLLibrary, "wglSwapBuffers")
+// and exit(); getDC, restoreDisplayMode and postQuit are left null.
+ContextSetUpCalls driverContextCalls();
+
+enum class ContextSetUp {
+    Ready,       // every step done
+    QuitPosted,  // a step failed; the quit message is posted
+    ProcessEnded // the scene could not be loaded; endProcess(0) was called
+};
+
+// Device context, pixel format, context, make-current, the multitexture test,
+// the scene, the swap entry point and the smoke list, in that order.
+ContextSetUp setUpRenderingContext(void* window, const ContextSetUpCalls& calls);
+
+// The frame driver's swap: SwapBuffersEntry(WindowDC), result not examined.
+void swapThroughDriver();
+
+// Windows only: the whole set-up for the saver window's WM_CREATE, with the
+// GDI pixel-format functions installed. The caller answers WM_CREATE with 1.
+void setUpWindowContext(void* window);

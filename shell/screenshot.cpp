@@ -1,0 +1,75 @@
+#include "shell/screenshot.h"
+
+#include "gl/gl_table.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <new>
+
+namespace {
+void put16(uint8_t* at, uint16_t value) {
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void put32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+} // namespace
+
+std::array<uint8_t, BmpHeaderSize> bmpHeader(int32_t width, int32_t height) {
+    const uint32_t imageSize = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 3u;
+    std::array<uint8_t, BmpHeaderSize> h{};
+    put16(&h[0], 0x4D42);
+    put32(&h[2], imageSize + BmpHeaderSize);
+    put32(&h[10], BmpHeaderSize);
+    put32(&h[14], 40);
+    put32(&h[18], static_cast<uint32_t>(width));
+    put32(&h[22], static_cast<uint32_t>(height));
+    put16(&h[26], 1);
+    put16(&h[28], 24);
+    put32(&h[34], imageSize);
+    put32(&h[38], BmpPixelsPerMetre);
+    put32(&h[42], BmpPixelsPerMetre);
+    return h; // reserved fields, compression and colour counts stay 0
+}
+
+uint8_t floatToPixelByte(float value) {
+    const double scaled = value * 255.0;
+    // Outside the int range the processor's conversion yields 0x80000000, whose low byte is 0;
+    // doing the same here keeps odd driver values from being undefined behaviour.
+    if (!(scaled > -2147483649.0 && scaled < 2147483648.0)) return 0;
+    return static_cast<uint8_t>(static_cast<int32_t>(scaled));
+}
+
+std::string screenshotFileName(int number) {
+    char name[40];
+    std::snprintf(name, sizeof name, "KestrionScreen%.2d.bmp", number);
+    return name;
+}
+
+std::string firstFreeScreenshotName(const std::function<bool(const std::string&)>& opens) {
+    for (int n = 0;; ++n) {
+        std::string name = screenshotFileName(n);
+        if (!opens(name)) return name;
+        if (n == INT_MAX) return std::string();
+    }
+}
+
+bool readScreenshotPixels(int32_t width, int32_t height, ScreenshotPixels& pixels) {
+    if (width <= 0 || height <= 0) return false;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    if (count > SIZE_MAX / sizeof(float)) return false;
+    std::unique_ptr<float[]> values(new (std::nothrow) float[count]());
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[count]);
+    if (!values || !bytes) return false;
+    glReadPixels(0, 0, width, height, GL_BGR_EXT, GL_FLOAT, values.get());
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = floatToPixelByte(values[i]);
+    values.reset(); // the float buffer goes before the file is written
+    pixels.bytes = std::move(bytes);
+    pixels.size = count;
+    return true;
+}

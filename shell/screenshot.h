@@ -1,0 +1,35 @@
+// F12 screenshots: the picture in the read buffer as a 24-bit bottom-up BMP.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+constexpr size_t BmpHeaderSize = 54; // 14-byte file header + 40-byte information header
+constexpr int32_t BmpPixelsPerMetre = 10079;
+
+// The two headers of a W x H 24-bit picture, little-endian, as written to the file.
+std::array<uint8_t, BmpHeaderSize> bmpHeader(int32_t width, int32_t height);
+
+// byte = value x 255 truncated towards zero, low 8 bits kept. A value whose
+// product lies outside the 32-bit range (or is not a number) gives 0.
+uint8_t floatToPixelByte(float value);
+
+// "KestrionScreen%0.2d.bmp": at least two digits.
+std::string screenshotFileName(int number);
+
+// The first name, counting from 00, that `opens` says cannot be opened; empty
+// only when every number up to the largest int is taken.
+std::string firstFreeScreenshotName(const std::function<bool(const std::string&)>& opens);
+
+// The pixel bytes of one screenshot: blue, green, red per pixel, bottom row first.
+struct ScreenshotPixels {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+};
+
+// Reads W x H pixels as BGR floats through glReadPixels and converts them.
+// Returns false, with nothing read, when the buffers cannot be allocated.
+bool readScreenshotPixels(int32_t width, int32_t height, ScreenshotPixels& pixels);

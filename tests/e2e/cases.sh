@@ -1,0 +1,436 @@
+# shellcheck shell=bash
+# The end-to-end cases (sourced by tests/e2e/run, bash). Each case_NAME
+# function is one ctest test, e2e.NAME; it fails through `fail` or a failing
+# check. Every case starts from the registry it sets up itself.
+
+SAVER_CAPTION="Kestrion"
+CONFIG_CAPTION="Kestrion Screen Saver Config"
+PASSWORD_CAPTION="Change Password"
+SCREENSHOT_BYTES=$((800 * 600 * 3 + 54))
+
+# Generous time-outs: several Wine processes on a loaded two-core machine.
+START_SECONDS=60
+END_SECONDS=30
+
+# try_helper ARGS...: runs the Win32 helper; its output is in HELPER_OUT, its
+# complaint in HELPER_ERROR, and its status is returned.
+try_helper() {
+    local status=0
+    wine "$E2E_HELPER" "$@" </dev/null >"$CASE_DIR/helper.out" 2>"$CASE_DIR/helper.err" ||
+        status=$?
+    HELPER_OUT=$(cat "$CASE_DIR/helper.out")
+    HELPER_ERROR=$(cat "$CASE_DIR/helper.err")
+    return $status
+}
+
+# helper ARGS...: the same, where failing fails the case.
+helper() {
+    try_helper "$@" || fail "helper $*: ${HELPER_ERROR:-exit status $?}"
+}
+
+expect_eq() {
+    local actual=$1 expected=$2 what=$3
+    [ "$actual" = "$expected" ] || fail "$what: got [$actual], expected [$expected]"
+}
+
+hex_of() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n'; }
+
+# expect_value NAME TEXT [zero]: the settings value is REG_SZ holding exactly
+# TEXT, with its terminating zero only when "zero" is given.
+expect_value() {
+    local name=$1 size=${#2} hex
+    hex=$(hex_of "$2")
+    if [ "${3:-}" = zero ]; then
+        size=$((size + 1))
+        hex+=00
+    fi
+    helper reg-get "$name"
+    expect_eq "$HELPER_OUT" "REG_SZ $size $hex" "value $name (type, size, bytes)"
+}
+
+expect_missing() {
+    helper reg-get "$1"
+    expect_eq "$HELPER_OUT" "missing" "value $1"
+}
+
+# The races of the default data set, sorted by name: RACE_NAMES, RACE_DESCRIPTIONS.
+load_races() {
+    local name description
+    RACE_NAMES=()
+    RACE_DESCRIPTIONS=()
+    "$E2E_INSPECT" races "$E2E_RUN_DIR" >"$CASE_DIR/races.txt" || fail "cannot list the races"
+    while IFS=$'\t' read -r name description; do
+        RACE_NAMES+=("$name")
+        RACE_DESCRIPTIONS+=("$description")
+    done <"$CASE_DIR/races.txt"
+    ((${#RACE_NAMES[@]} >= 3)) || fail "the data set has fewer than 3 races"
+}
+
+# entry RACE SIZE: the fleet entry text for race number RACE of RACE_NAMES.
+entry() { printf '%s (%s)  "%s"' "${RACE_NAMES[$1]}" "$2" "${RACE_DESCRIPTIONS[$1]}"; }
+
+# Two fleets of three ships, 800 x 600.
+configure_battle() {
+    helper reg-delete
+    helper reg-set Resolution 800x600 zero
+    helper reg-set NumList1Items 1
+    helper reg-set List1Item0 "$(entry 0 3)"
+    helper reg-set NumList2Items 1
+    helper reg-set List2Item0 "$(entry 1 3)"
+}
+
+# copy_program DIR: a copy of the run folder at DIR.
+copy_program() {
+    mkdir -p "$1"
+    cp -r "$E2E_RUN_DIR"/. "$1"/
+    rm -f "$1"/KestrionScreen*.bmp
+}
+
+# launch LOG CWD PROGRAM ARGS...: starts the program under Wine from CWD; sets PROGRAM_PID.
+launch() {
+    local log=$1 cwd=$2
+    shift 2
+    mkdir -p "$cwd"
+    start "$log" env -C "$cwd" wine "$@"
+    PROGRAM_PID=$STARTED_PID
+}
+
+# expect_exit PID CODE WHAT: the process ends within END_SECONDS with that code.
+expect_exit() {
+    await "$1" "$END_SECONDS" || fail "$3: still running after $END_SECONDS s"
+    expect_eq "$EXIT_CODE" "$2" "$3: exit code"
+}
+
+# wait_window CAPTION: the window of a program we started is up, initialised
+# and answering; fails at once when the program ends first.
+wait_window() {
+    local caption=$1 deadline=$((SECONDS + START_SECONDS))
+    until try_helper wait-window "$caption" 2000; do
+        if ! alive "$PROGRAM_PID"; then
+            await "$PROGRAM_PID" 0
+            fail "the program ended with exit code $EXIT_CODE before \"$caption\" appeared"
+        fi
+        ((SECONDS < deadline)) || fail "no window \"$caption\" after $START_SECONDS s"
+    done
+}
+
+# wait_saver: the saver window is up and mapped, so that X input reaches it.
+wait_saver() {
+    wait_window "$SAVER_CAPTION"
+    wait_until "$START_SECONDS" "the saver window to be mapped" x_viewable "$SAVER_CAPTION" ||
+        fail "the saver window was never mapped"
+}
+
+# screenshot CWD NUMBER: F12 writes KestrionScreenNUMBER.bmp into CWD. This is
+# also how a case proves the saver is still running after some input.
+screenshot() {
+    local file="$1/KestrionScreen$2.bmp"
+    [ -e "$file" ] && fail "$file exists before F12"
+    xdotool key F12
+    wait_until "$END_SECONDS" "$file" complete_file "$file" "$SCREENSHOT_BYTES" ||
+        fail "F12 wrote no complete $file (the saver has quit or ignores F12)"
+    "$E2E_INSPECT" header "$file" 800 600 || fail "$file has a wrong header or size"
+}
+
+# ---------------------------------------------------------------------------
+
+# The preview and its legacy switch end at once, without a window; every mode
+# writes the first-run defaults when the settings key is new.
+case_preview_and_first_run() {
+    local arguments
+    for arguments in "/p 1234" "/l"; do
+        helper reg-delete
+        # shellcheck disable=SC2086 # the switch and its number are two arguments
+        launch "$CASE_DIR/program.log" "$CASE_DIR" "$E2E_RUN_DIR/Kestrion.scr" $arguments
+        expect_exit "$PROGRAM_PID" 0 "Kestrion.scr $arguments"
+        helper reg-dump
+        expect_eq "$(printf '%s\n' "$HELPER_OUT" | wc -l)" 3 \
+            "number of settings values after a first run (got: $HELPER_OUT)"
+        expect_value NumList1Items 0
+        expect_value NumList2Items 0
+        expect_value Resolution 800x600 zero
+    done
+
+    # An existing key keeps what it has: no defaults fill in missing values.
+    helper reg-delete
+    helper reg-set Resolution 1024x768 zero
+    launch "$CASE_DIR/program.log" "$CASE_DIR" "$E2E_RUN_DIR/Kestrion.scr" /p 1234
+    expect_exit "$PROGRAM_PID" 0 "Kestrion.scr /p 1234 with an existing key"
+    expect_missing NumList1Items
+    expect_missing NumList2Items
+    expect_value Resolution 1024x768 zero
+}
+
+# OK leaves the password dialog open; Cancel closes it and the program ends with 0.
+case_password_dialog() {
+    launch "$CASE_DIR/program.log" "$CASE_DIR" "$E2E_RUN_DIR/Kestrion.scr" /a
+    wait_window "$PASSWORD_CAPTION"
+    helper set-text "$PASSWORD_CAPTION" 1015 secret # the password fields are there
+    helper set-text "$PASSWORD_CAPTION" 1016 secret
+    helper click "$PASSWORD_CAPTION" 1
+    try_helper wait-window "$PASSWORD_CAPTION" 5000 || fail "OK closed the password dialog"
+    alive "$PROGRAM_PID" || fail "the program ended after OK"
+    helper click "$PASSWORD_CAPTION" 2
+    expect_exit "$PROGRAM_PID" 0 "the password dialog after Cancel"
+}
+
+# Opening shows the data set's races, "1" in both sizes, the stored lists in
+# sorted order and the stored resolution; Add, Remove and OK write the lists.
+case_config_dialog_save() {
+    load_races
+    helper reg-delete
+    helper reg-set Resolution 1024x768 zero
+    # Stored out of order, so that the dialog's sorted list shows itself.
+    helper reg-set NumList1Items 2
+    helper reg-set List1Item0 "$(entry 2 4)"
+    helper reg-set List1Item1 "$(entry 0 2)"
+    helper reg-set NumList2Items 0
+
+    launch "$CASE_DIR/program.log" "$CASE_DIR" "$E2E_RUN_DIR/Kestrion.scr" /c
+    wait_window "$CONFIG_CAPTION"
+    local c=$CONFIG_CAPTION
+
+    helper get-text "$c" 1029
+    expect_eq "$HELPER_OUT" 1 "alliance 1 fleet size at opening"
+    helper get-text "$c" 1030
+    expect_eq "$HELPER_OUT" 1 "alliance 2 fleet size at opening"
+    helper combo-items "$c" 1016
+    local combo1=$HELPER_OUT
+    expect_eq "$(sort <<<"$combo1")" "$(printf '%s\n' "${RACE_NAMES[@]}" | sort)" \
+        "alliance 1 races (any order)"
+    helper combo-items "$c" 1018
+    expect_eq "$HELPER_OUT" "$combo1" "alliance 2 races"
+    helper combo-selected "$c" 1016
+    expect_eq "$HELPER_OUT" 0 "alliance 1 selected race"
+    helper combo-selected "$c" 1018
+    expect_eq "$HELPER_OUT" 0 "alliance 2 selected race"
+    helper list-items "$c" 1041
+    expect_eq "$HELPER_OUT" "$(entry 0 2)"$'\n'"$(entry 2 4)" "alliance 1 list at opening"
+    helper list-items "$c" 1044
+    expect_eq "$HELPER_OUT" "" "alliance 2 list at opening"
+    local id
+    for id in 1031 1032 1033 1034 1035 1036; do
+        helper checked "$c" "$id"
+        expect_eq "$HELPER_OUT" "$([ "$id" = 1033 ] && echo 1 || echo 0)" "resolution button $id"
+    done
+
+    # combo_index RACE: where race number RACE stands in the combo boxes.
+    combo_index() {
+        local index=0 name
+        while IFS= read -r name; do
+            [ "$name" = "${RACE_NAMES[$1]}" ] && {
+                echo "$index"
+                return
+            }
+            index=$((index + 1))
+        done <<<"$combo1"
+        fail "race ${RACE_NAMES[$1]} is not in the combo box"
+    }
+    # add ALLIANCE RACE SIZE: Add with that race and size.
+    add() {
+        local combo edit button
+        if [ "$1" = 1 ]; then combo=1016 edit=1029 button=1039; else combo=1018 edit=1030 button=1042; fi
+        helper combo-select "$c" $combo "$(combo_index "$2")"
+        helper set-text "$c" $edit "$3"
+        helper click "$c" $button
+    }
+
+    add 2 1 5
+    helper list-items "$c" 1044
+    expect_eq "$HELPER_OUT" "$(entry 1 5)" "alliance 2 after Add"
+    add 2 1 12
+    helper list-items "$c" 1044
+    expect_eq "$HELPER_OUT" "$(entry 1 12)" "alliance 2 after adding the same race again"
+    add 2 0 5
+    helper list-items "$c" 1044
+    expect_eq "$HELPER_OUT" "$(entry 0 5)"$'\n'"$(entry 1 12)" "alliance 2 after a second race"
+    helper list-select "$c" 1044 1
+    helper click "$c" 1043
+    helper list-items "$c" 1044
+    expect_eq "$HELPER_OUT" "$(entry 0 5)" "alliance 2 after Remove"
+    add 1 2 7
+    helper list-items "$c" 1041
+    expect_eq "$HELPER_OUT" "$(entry 0 2)"$'\n'"$(entry 2 7)" "alliance 1 after replacing"
+
+    helper click "$c" 1034
+    helper checked "$c" 1034
+    expect_eq "$HELPER_OUT" 1 "1152x864 after its click"
+    helper checked "$c" 1033
+    expect_eq "$HELPER_OUT" 0 "1024x768 after 1152x864 was clicked"
+    helper click "$c" 1
+    expect_exit "$PROGRAM_PID" 0 "the configuration dialog after OK"
+
+    expect_value Resolution 1152x864 zero
+    expect_value NumList1Items 2
+    expect_value List1Item0 "$(entry 0 2)"
+    expect_value List1Item1 "$(entry 2 7)"
+    expect_value NumList2Items 1
+    expect_value List2Item0 "$(entry 0 5)"
+    expect_missing List2Item1
+}
+
+# Cancel and the close box leave the registry exactly as it was.
+case_config_dialog_discard() {
+    load_races
+    helper reg-delete
+    helper reg-set Resolution 640x480 zero
+    helper reg-set NumList1Items 1
+    helper reg-set List1Item0 "$(entry 0 3)"
+    helper reg-set NumList2Items 0
+    helper reg-dump
+    local before=$HELPER_OUT c=$CONFIG_CAPTION how
+    for how in cancel close; do
+        launch "$CASE_DIR/program.log" "$CASE_DIR" "$E2E_RUN_DIR/Kestrion.scr" /c
+        wait_window "$c"
+        helper set-text "$c" 1030 9
+        helper click "$c" 1042
+        helper click "$c" 1039
+        helper list-select "$c" 1041 0
+        helper click "$c" 1040
+        helper click "$c" 1036
+        helper list-items "$c" 1044
+        [ -n "$HELPER_OUT" ] || fail "Add did nothing"
+        if [ $how = cancel ]; then helper click "$c" 2; else helper close "$c"; fi
+        expect_exit "$PROGRAM_PID" 0 "the configuration dialog after $how"
+        helper reg-dump
+        expect_eq "$HELPER_OUT" "$before" "the settings after $how"
+    done
+}
+
+# Without race files the race lists are empty, Add does nothing, and the
+# stored lists can still be emptied and saved.
+case_config_dialog_without_races() {
+    load_races
+    local program="$CASE_DIR/program" c=$CONFIG_CAPTION
+    copy_program "$program"
+    rm -f "$program"/*.ast "$program"/*.AST
+    helper reg-delete
+    helper reg-set NumList1Items 1
+    helper reg-set List1Item0 "$(entry 0 3)"
+    launch "$CASE_DIR/program.log" "$CASE_DIR" "$program/Kestrion.scr" /c
+    wait_window "$c"
+    helper combo-items "$c" 1016
+    expect_eq "$HELPER_OUT" "" "races without race files"
+    helper click "$c" 1039
+    helper click "$c" 1042
+    try_helper wait-window "$c" 5000 || fail "the dialog is gone after Add with no races"
+    helper list-items "$c" 1041
+    expect_eq "$HELPER_OUT" "$(entry 0 3)" "alliance 1 after Add"
+    helper list-items "$c" 1044
+    expect_eq "$HELPER_OUT" "" "alliance 2 after Add"
+    helper list-select "$c" 1041 0
+    helper click "$c" 1040
+    helper click "$c" 1
+    expect_exit "$PROGRAM_PID" 0 "the configuration dialog after OK"
+    expect_value NumList1Items 0
+    expect_value NumList2Items 0
+    expect_value List1Item0 "$(entry 0 3)" # left in place, unread
+}
+
+# The saver with two fleets: full-screen window, F12 screenshots of the
+# background tiles and the ships, Alt+F4 and a 2-pixel move do not quit, a
+# 3-pixel move does, with exit code 1.
+case_saver_screenshots_and_movement() {
+    load_races
+    configure_battle
+    local cwd="$CASE_DIR/cwd"
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_saver
+    helper window-rect "$SAVER_CAPTION"
+    expect_eq "$HELPER_OUT" "0 0 800 600" "saver window"
+    # Arms the movement reference here: Wine does not always send the first
+    # WM_MOUSEMOVE under a still pointer, but it does for SetCursorPos.
+    helper cursor 400 300
+
+    screenshot "$cwd" 00
+    "$E2E_INSPECT" picture "$cwd/KestrionScreen00.bmp" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "KestrionScreen00.bmp does not show the battle over the background"
+    screenshot "$cwd" 01
+
+    xdotool keydown alt key F4 keyup alt
+    xdotool mousemove 401 301
+    screenshot "$cwd" 02 # still running after Alt+F4 and a move of 2 pixels
+    xdotool mousemove 402 301
+    expect_exit "$PROGRAM_PID" 1 "the saver after a mouse move of 3 pixels"
+}
+
+# Any key but F12 ends the saver with exit code 1.
+case_saver_key() {
+    load_races
+    configure_battle
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$CASE_DIR/cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_saver
+    xdotool key a
+    expect_exit "$PROGRAM_PID" 1 "the saver after a key"
+}
+
+# A click ends the saver with exit code 1; in the bottom-right corner the
+# cursor cannot move down and right, so it is nudged up and left.
+case_saver_click() {
+    load_races
+    configure_battle
+    xdotool mousemove 799 599
+    launch "$CASE_DIR/saver.log" "$CASE_DIR/cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_saver
+    xdotool click 1
+    expect_exit "$PROGRAM_PID" 1 "the saver after a click"
+    expect_eq "$(xdotool getmouselocation | cut -d' ' -f1-2)" "x:798 y:598" "cursor after the click"
+}
+
+# Without "Explosion.as" the saver ends silently with exit code 0.
+case_saver_without_effects_file() {
+    load_races
+    configure_battle
+    local program="$CASE_DIR/program"
+    copy_program "$program"
+    rm -f "$program/Explosion.as"
+    launch "$CASE_DIR/saver.log" "$CASE_DIR/cwd" "$program/Kestrion.scr" /s
+    expect_exit "$PROGRAM_PID" 0 "the saver without Explosion.as"
+    try_helper wait-window "$SAVER_CAPTION" 500 && fail "a saver window is still up"
+    return 0
+}
+
+# A "-c" in the program's own folder does not choose the run mode.
+case_saver_in_dash_c_folder() {
+    load_races
+    configure_battle
+    local program="$CASE_DIR/jean-claude" cwd="$CASE_DIR/cwd"
+    copy_program "$program"
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$cwd" "$program/Kestrion.scr" /s
+    helper wait-window "$SAVER_CAPTION|$CONFIG_CAPTION" $((START_SECONDS * 1000))
+    expect_eq "$(head -n 1 <<<"$HELPER_OUT")" "$SAVER_CAPTION" "window opened from $program"
+    wait_saver
+    screenshot "$cwd" 00
+    xdotool key Escape
+    expect_exit "$PROGRAM_PID" 1 "the saver after Escape"
+}
+
+# Started by a bare file name from another directory, the saver still finds
+# its data next to the program file.
+case_saver_by_bare_file_name() {
+    load_races
+    configure_battle
+    local program="$CASE_DIR/program" cwd="$CASE_DIR/cwd"
+    copy_program "$program"
+    mkdir -p "$cwd"
+    xdotool mousemove 400 300
+    local windows_cwd windows_program
+    windows_cwd=$(winepath -w "$cwd" 2>/dev/null) &&
+        windows_program=$(winepath -w "$program/Kestrion.scr" 2>/dev/null) ||
+        fail "winepath cannot name $program for Windows"
+    start "$CASE_DIR/run.log" wine "$E2E_HELPER" run "$windows_cwd" "Kestrion.scr /s" \
+        $((START_SECONDS * 2000)) "$windows_program"
+    PROGRAM_PID=$STARTED_PID
+    wait_saver
+    local saver_pid
+    saver_pid=$(sed -n 2p "$CASE_DIR/helper.out")
+    WINDOWS_PIDS+=("$saver_pid")
+    screenshot "$cwd" 00
+    xdotool key space
+    await "$PROGRAM_PID" "$END_SECONDS" ||
+        fail "the saver started by its bare name still runs after a key"
+    expect_eq "$(grep '^exit' "$CASE_DIR/run.log")" "exit 1" "the saver started by its bare name"
+}

@@ -1,0 +1,454 @@
+// kestrion-e2e-helper: the end-to-end tests' hands inside Wine. It reads and
+// writes the saver's registry values byte for byte, finds windows by caption,
+// drives dialog controls by id, moves the cursor and runs a program with an
+// exact command line. One command per call; see usage() for the list.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const SettingsKey = "Software\\Quorvane\\Kestrion";
+const UINT MessageTimeoutMs = 10000;
+
+int usage() {
+    std::fputs(
+        "usage: kestrion-e2e-helper COMMAND ...\n"
+        "  reg-get NAME                 print TYPE SIZE HEX of a settings value, or 'missing'\n"
+        "  reg-dump                     print NAME TYPE SIZE HEX of every settings value\n"
+        "  reg-set NAME TEXT [zero]     write a REG_SZ value, with its terminator if 'zero'\n"
+        "  reg-delete                   delete the settings key\n"
+        "  wait-window CAPTIONS [MS]    wait until a window is up and answering; CAPTIONS\n"
+        "                               may list alternatives as A|B; prints the one found\n"
+        "  wait-gone CAPTION [MS]       wait until no window has that caption\n"
+        "  window-rect CAPTION          print X Y WIDTH HEIGHT\n"
+        "  set-text CAPTION ID TEXT     set a control's text\n"
+        "  get-text CAPTION ID          print a control's text\n"
+        "  click CAPTION ID             press a button (BM_CLICK)\n"
+        "  command CAPTION ID           send the dialog WM_COMMAND for a control\n"
+        "  checked CAPTION ID           print a button's check state (0, 1 or 2)\n"
+        "  list-items CAPTION ID        print a list box's items, one a line\n"
+        "  list-select CAPTION ID N     select list box item N\n"
+        "  combo-items CAPTION ID       print a combo box's items, one a line\n"
+        "  combo-select CAPTION ID N    select combo box item N\n"
+        "  combo-selected CAPTION ID    print the selected combo box index\n"
+        "  cursor X Y                   move the cursor (SetCursorPos)\n"
+        "  close CAPTION                send the window WM_CLOSE\n"
+        "  terminate PID                end a Windows process\n"
+        "  run DIR COMMANDLINE [MS] [PROGRAM]\n"
+        "                               run a program with exactly that command line and\n"
+        "                               DIR as its current directory; print 'exit N'\n",
+        stderr);
+    return 2;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "kestrion-e2e-helper: %s\n", message.c_str());
+    return 1;
+}
+
+// Arguments arrive in the ANSI code page; what we print is UTF-8.
+std::wstring widen(const std::string& text) {
+    if (text.empty()) return {};
+    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0);
+    std::wstring wide(length, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), wide.data(), length);
+    return wide;
+}
+
+std::string narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string utf8(length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), utf8.data(), length, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+bool parseNumber(const char* text, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0';
+}
+
+std::string hexBytes(const std::vector<BYTE>& bytes, DWORD size) {
+    std::string hex;
+    char pair[3];
+    for (DWORD i = 0; i < size; ++i) {
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        hex += pair;
+    }
+    return hex;
+}
+
+const char* typeName(DWORD type) {
+    switch (type) {
+    case REG_SZ:
+        return "REG_SZ";
+    case REG_EXPAND_SZ:
+        return "REG_EXPAND_SZ";
+    case REG_BINARY:
+        return "REG_BINARY";
+    case REG_DWORD:
+        return "REG_DWORD";
+    case REG_MULTI_SZ:
+        return "REG_MULTI_SZ";
+    case REG_QWORD:
+        return "REG_QWORD";
+    default:
+        return "REG_OTHER";
+    }
+}
+
+// Opens the settings key without creating it; false when it does not exist.
+bool openSettings(REGSAM access, HKEY& key) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, access, &key) == ERROR_SUCCESS;
+}
+
+int regGet(const std::string& name) {
+    HKEY key;
+    if (!openSettings(KEY_READ, key)) {
+        std::puts("missing");
+        return 0;
+    }
+    DWORD type = 0, size = 0;
+    LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+    std::vector<BYTE> bytes(size + 1);
+    if (status == ERROR_SUCCESS)
+        status = RegQueryValueExA(key, name.c_str(), nullptr, &type, bytes.data(), &size);
+    RegCloseKey(key);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        std::puts("missing");
+        return 0;
+    }
+    if (status != ERROR_SUCCESS) return fail("cannot read value " + name);
+    std::printf("%s %lu %s\n", typeName(type), (unsigned long)size, hexBytes(bytes, size).c_str());
+    return 0;
+}
+
+int regDump() {
+    HKEY key;
+    if (!openSettings(KEY_READ, key)) return 0; // no key: nothing to list
+    std::vector<std::string> lines;
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD nameLength = sizeof name, type = 0, size = 0;
+        LONG status = RegEnumValueA(key, index, name, &nameLength, nullptr, &type, nullptr, &size);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return fail("cannot enumerate the settings values");
+        }
+        std::vector<BYTE> bytes(size + 1);
+        nameLength = sizeof name;
+        RegEnumValueA(key, index, name, &nameLength, nullptr, &type, bytes.data(), &size);
+        lines.push_back(std::string(name) + " " + typeName(type) + " " + std::to_string(size) +
+                        " " + hexBytes(bytes, size));
+    }
+    RegCloseKey(key);
+    std::sort(lines.begin(), lines.end());
+    for (const std::string& line : lines)
+        std::puts(line.c_str());
+    return 0;
+}
+
+int regSet(const std::string& name, const std::string& text, bool withZero) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return fail("cannot create the settings key");
+    // RegSetValueExA counts a terminator the caller left out when the byte after
+    // the text is zero, so without "zero" that byte must not be.
+    std::string bytes = text + (withZero ? '\0' : '?');
+    DWORD size = (DWORD)text.size() + (withZero ? 1 : 0);
+    LONG status = RegSetValueExA(key, name.c_str(), 0, REG_SZ, (const BYTE*)bytes.data(), size);
+    DWORD stored = 0;
+    if (status == ERROR_SUCCESS)
+        status = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &stored);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return fail("cannot write value " + name);
+    if (stored != size)
+        return fail("value " + name + " was stored with " + std::to_string(stored) +
+                    " bytes instead of " + std::to_string(size));
+    return 0;
+}
+
+int regDelete() {
+    LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, SettingsKey);
+    if (status == ERROR_SUCCESS) status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, SettingsKey);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        return fail("cannot delete the settings key");
+    return 0;
+}
+
+HWND findTopLevel(const std::string& caption) {
+    return FindWindowW(nullptr, widen(caption).c_str());
+}
+
+// A window is ready once it is visible and its thread has come back to its
+// message loop: a dialog is found by caption while WM_INITDIALOG still runs.
+bool answering(HWND window) {
+    DWORD_PTR result = 0;
+    return IsWindowVisible(window) &&
+           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
+}
+
+int waitWindow(const std::string& captions, DWORD timeoutMs) {
+    std::vector<std::string> alternatives;
+    for (size_t start = 0;;) {
+        size_t bar = captions.find('|', start);
+        alternatives.push_back(captions.substr(start, bar - start));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    DWORD start = GetTickCount();
+    for (;;) {
+        for (const std::string& caption : alternatives) {
+            HWND window = findTopLevel(caption);
+            if (window && answering(window)) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                std::printf("%s\n%lu\n", caption.c_str(), (unsigned long)pid);
+                return 0;
+            }
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return fail("no answering window \"" + captions + "\" after " +
+                        std::to_string(timeoutMs) + " ms");
+        Sleep(50);
+    }
+}
+
+int waitGone(const std::string& caption, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (findTopLevel(caption)) {
+        if (GetTickCount() - start > timeoutMs)
+            return fail("window \"" + caption + "\" still there after " +
+                        std::to_string(timeoutMs) + " ms");
+        Sleep(50);
+    }
+    return 0;
+}
+
+int windowRect(const std::string& caption) {
+    HWND window = findTopLevel(caption);
+    if (!window) return fail("no window \"" + caption + "\"");
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+    return 0;
+}
+
+// The control `id` of the dialog with that caption, or null after a message.
+HWND findControl(const std::string& caption, const char* idText, HWND* dialogOut = nullptr) {
+    long id = 0;
+    if (!parseNumber(idText, id)) {
+        fail(std::string("control id is not a number: ") + idText);
+        return nullptr;
+    }
+    HWND dialog = findTopLevel(caption);
+    if (!dialog) {
+        fail("no window \"" + caption + "\"");
+        return nullptr;
+    }
+    HWND control = GetDlgItem(dialog, (int)id);
+    if (!control) fail("window \"" + caption + "\" has no control " + idText);
+    if (dialogOut) *dialogOut = dialog;
+    return control;
+}
+
+bool send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    DWORD_PTR value = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, MessageTimeoutMs,
+                             &value))
+        return false;
+    result = (LRESULT)value;
+    return true;
+}
+
+int setText(HWND control, const std::string& text) {
+    std::wstring wide = widen(text);
+    LRESULT result = 0;
+    if (!send(control, WM_SETTEXT, 0, (LPARAM)wide.c_str(), result) || !result)
+        return fail("WM_SETTEXT was not accepted");
+    return 0;
+}
+
+int getText(HWND control) {
+    LRESULT length = 0;
+    if (!send(control, WM_GETTEXTLENGTH, 0, 0, length)) return fail("WM_GETTEXTLENGTH failed");
+    std::wstring text(length + 1, L'\0');
+    LRESULT copied = 0;
+    if (!send(control, WM_GETTEXT, length + 1, (LPARAM)text.data(), copied))
+        return fail("WM_GETTEXT failed");
+    text.resize(copied);
+    std::puts(narrow(text).c_str());
+    return 0;
+}
+
+// List and combo boxes answer the same three questions with different messages.
+struct ItemMessages {
+    UINT count, textLength, text;
+};
+const ItemMessages ListMessages = {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT};
+const ItemMessages ComboMessages = {CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT};
+
+// The W messages: sent as A across processes, Wine returned one character only.
+int printItems(HWND control, const ItemMessages& messages) {
+    LRESULT count = 0;
+    if (!send(control, messages.count, 0, 0, count) || count < 0)
+        return fail("cannot count the items");
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = 0;
+        if (!send(control, messages.textLength, i, 0, length) || length < 0)
+            return fail("cannot read item " + std::to_string(i));
+        std::wstring text(length + 1, L'\0');
+        LRESULT copied = 0;
+        if (!send(control, messages.text, i, (LPARAM)text.data(), copied) || copied < 0)
+            return fail("cannot read item " + std::to_string(i));
+        text.resize(copied);
+        std::puts(narrow(text).c_str());
+    }
+    return 0;
+}
+
+int selectItem(HWND control, UINT message, const char* indexText) {
+    long index = 0;
+    if (!parseNumber(indexText, index)) return fail(std::string("not an index: ") + indexText);
+    LRESULT result = 0;
+    if (!send(control, message, (WPARAM)index, 0, result) || (result == -1 && index != -1))
+        return fail(std::string("cannot select item ") + indexText);
+    return 0;
+}
+
+int closeWindow(const std::string& caption) {
+    HWND window = findTopLevel(caption);
+    if (!window) return fail("no window \"" + caption + "\"");
+    LRESULT result = 0;
+    return send(window, WM_CLOSE, 0, 0, result) ? 0 : fail("WM_CLOSE was not answered");
+}
+
+int terminate(const char* pidText) {
+    long pid = 0;
+    if (!parseNumber(pidText, pid)) return fail(std::string("not a process id: ") + pidText);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, (DWORD)pid);
+    if (!process) return 0; // already gone
+    BOOL ended = TerminateProcess(process, 255);
+    CloseHandle(process);
+    return ended ? 0 : fail(std::string("cannot end process ") + pidText);
+}
+
+// Without PROGRAM the command line's first word names it and is searched for
+// in DIR; with PROGRAM the command line is passed as it is, whatever it says.
+int run(const std::string& directory, const std::string& commandLine, DWORD timeoutMs,
+        const std::string& program) {
+    if (!SetCurrentDirectoryW(widen(directory).c_str()))
+        return fail("cannot change to directory " + directory);
+    std::wstring line = widen(commandLine), application = widen(program);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return fail("cannot start \"" + commandLine + "\" (error " +
+                    std::to_string(GetLastError()) + ")");
+    CloseHandle(process.hThread);
+    std::printf("pid %lu\n", (unsigned long)process.dwProcessId);
+    std::fflush(stdout);
+    DWORD waited = WaitForSingleObject(process.hProcess, timeoutMs);
+    if (waited != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 255);
+        CloseHandle(process.hProcess);
+        return fail("\"" + commandLine + "\" still running after " + std::to_string(timeoutMs) +
+                    " ms; terminated it");
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    std::printf("exit %lu\n", (unsigned long)code);
+    return 0;
+}
+
+DWORD timeoutArgument(int argc, char** argv, int index, DWORD fallback) {
+    long value = 0;
+    if (index < argc && parseNumber(argv[index], value) && value > 0) return (DWORD)value;
+    return fallback;
+}
+
+int dispatch(int argc, char** argv) {
+    if (argc < 2) return usage();
+    const std::string command = argv[1];
+    auto needs = [&](int count) { return argc >= 2 + count; };
+
+    if (command == "reg-get" && needs(1)) return regGet(argv[2]);
+    if (command == "reg-dump") return regDump();
+    if (command == "reg-set" && needs(2))
+        return regSet(argv[2], argv[3], argc > 4 && std::string(argv[4]) == "zero");
+    if (command == "reg-delete") return regDelete();
+    if (command == "wait-window" && needs(1))
+        return waitWindow(argv[2], timeoutArgument(argc, argv, 3, 30000));
+    if (command == "wait-gone" && needs(1))
+        return waitGone(argv[2], timeoutArgument(argc, argv, 3, 30000));
+    if (command == "window-rect" && needs(1)) return windowRect(argv[2]);
+    if (command == "cursor" && needs(2)) {
+        long x = 0, y = 0;
+        if (!parseNumber(argv[2], x) || !parseNumber(argv[3], y)) return usage();
+        return SetCursorPos((int)x, (int)y) ? 0 : fail("SetCursorPos failed");
+    }
+    if (command == "close" && needs(1)) return closeWindow(argv[2]);
+    if (command == "terminate" && needs(1)) return terminate(argv[2]);
+    if (command == "run" && needs(2))
+        return run(argv[2], argv[3], timeoutArgument(argc, argv, 4, 60000),
+                   argc > 5 ? argv[5] : "");
+
+    // The rest work on one control of a window found by caption.
+    if (!needs(2)) return usage();
+    HWND dialog = nullptr;
+    HWND control = findControl(argv[2], argv[3], &dialog);
+    if (!control) return 1;
+    LRESULT result = 0;
+    if (command == "set-text" && needs(3)) return setText(control, argv[4]);
+    if (command == "get-text") return getText(control);
+    if (command == "click")
+        return send(control, BM_CLICK, 0, 0, result) ? 0 : fail("BM_CLICK was not answered");
+    if (command == "command") {
+        WPARAM wParam = MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED);
+        return send(dialog, WM_COMMAND, wParam, (LPARAM)control, result)
+                   ? 0
+                   : fail("WM_COMMAND was not answered");
+    }
+    if (command == "checked") {
+        if (!send(control, BM_GETCHECK, 0, 0, result)) return fail("BM_GETCHECK failed");
+        std::printf("%ld\n", (long)result);
+        return 0;
+    }
+    if (command == "list-items") return printItems(control, ListMessages);
+    if (command == "combo-items") return printItems(control, ComboMessages);
+    if (command == "list-select" && needs(3)) return selectItem(control, LB_SETCURSEL, argv[4]);
+    if (command == "combo-select" && needs(3)) return selectItem(control, CB_SETCURSEL, argv[4]);
+    if (command == "combo-selected") {
+        if (!send(control, CB_GETCURSEL, 0, 0, result)) return fail("CB_GETCURSEL failed");
+        std::printf("%ld\n", (long)result);
+        return 0;
+    }
+    return usage();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Plain "\n" line ends for the shell that reads us.
+    _setmode(_fileno(stdout), _O_BINARY);
+    int code = dispatch(argc, argv);
+    std::fflush(stdout);
+    return code;
+}

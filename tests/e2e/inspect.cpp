@@ -1,0 +1,281 @@
+// kestrion-e2e-inspect: the native half of the end-to-end tests. It lists the
+// races of a run folder and checks the saver's screenshots against the data
+// set they were drawn from.
+//
+//   races DIR                       one "NAME<tab>DESCRIPTION" line per race file
+//   header BMP WIDTH HEIGHT         the file is a screenshot of that size, byte for byte
+//   picture BMP EXPLOSION_AS        header, the six background tiles, ships near the centre
+//
+// Exit status 0 when the check holds, 1 with the reason on stderr when not.
+#include "data/catalogue.h"
+#include "data/formats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "kestrion-e2e-inspect: %s\n", reason.c_str());
+    return 1;
+}
+
+uint32_t read32(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24;
+}
+
+// The only header a W x H screenshot may have.
+std::vector<uint8_t> expectedHeader(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> header;
+    auto put16 = [&](uint32_t v) {
+        header.push_back(v & 0xFF);
+        header.push_back(v >> 8 & 0xFF);
+    };
+    auto put32 = [&](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    uint32_t imageSize = width * height * 3;
+    put16(0x4D42);
+    put32(imageSize + 54);
+    put16(0);
+    put16(0);
+    put32(54);
+    put32(40);
+    put32(width);
+    put32(height);
+    put16(1);
+    put16(24);
+    put32(0);
+    put32(imageSize);
+    put32(10079);
+    put32(10079);
+    put32(0);
+    put32(0);
+    return header;
+}
+
+bool checkHeader(const std::vector<uint8_t>& file, uint32_t width, uint32_t height,
+                 std::string& reason) {
+    std::vector<uint8_t> header = expectedHeader(width, height);
+    if (file.size() != width * height * 3 + 54) {
+        reason = "file holds " + std::to_string(file.size()) + " bytes, expected " +
+                 std::to_string(width * height * 3 + 54);
+        return false;
+    }
+    for (size_t i = 0; i < header.size(); ++i)
+        if (file[i] != header[i]) {
+            char text[120];
+            std::snprintf(text, sizeof text, "header byte %zu is 0x%02x, expected 0x%02x", i,
+                          file[i], header[i]);
+            reason = text;
+            return false;
+        }
+    return true;
+}
+
+// A screenshot as rows top to bottom of blue, green, red bytes.
+struct Picture {
+    int width = 0, height = 0;
+    const uint8_t* pixels = nullptr; // bottom row first, as stored
+    const uint8_t* at(int x, int y) const {
+        return pixels + ((size_t)(height - 1 - y) * width + x) * 3;
+    }
+};
+
+// What the saver should show at a pixel of a tile: the background image
+// stretched over the tile with linear filtering and repeat wrapping, t = 0 at
+// the tile's top edge.
+void sampleTile(const ImageRecord& image, double s, double t, double out[3]) {
+    double u = s * image.width - 0.5, v = t * image.height - 0.5;
+    int x0 = (int)std::floor(u), y0 = (int)std::floor(v);
+    double fx = u - x0, fy = v - y0;
+    auto texel = [&](int x, int y, int c) {
+        x = ((x % image.width) + image.width) % image.width;
+        y = ((y % image.height) + image.height) % image.height;
+        return (double)image.pixels[((size_t)y * image.width + x) * 3 + c];
+    };
+    for (int c = 0; c < 3; ++c)
+        out[c] = (1 - fx) * (1 - fy) * texel(x0, y0, c) + fx * (1 - fy) * texel(x0 + 1, y0, c) +
+                 (1 - fx) * fy * texel(x0, y0 + 1, c) + fx * fy * texel(x0 + 1, y0 + 1, c);
+}
+
+struct Tile {
+    int slot;
+    double xa, xb, ya, yb;        // edges as drawn
+    int left, right, top, bottom; // pixels whose centres lie inside
+    double s(int x) const { return (x + 0.5 - xa) / (xb - xa); }
+    double t(int y) const { return (y + 0.5 - ya) / (yb - ya); }
+};
+
+Tile makeTile(int slot, double xa, double xb, double ya, double yb) {
+    return {slot,
+            xa,
+            xb,
+            ya,
+            yb,
+            (int)std::ceil(xa - 0.5),
+            (int)std::ceil(xb - 0.5),
+            (int)std::ceil(ya - 0.5),
+            (int)std::ceil(yb - 0.5)};
+}
+
+// The six tiles as the frame lays them out: slots 3 4 5 on top, 0 1 2 below.
+std::vector<Tile> tilesFor(int width, int height) {
+    double x1 = (float)(width * 0.3333333333333333);
+    double x2 = (float)(width * 0.6666666666666666);
+    double ym = height / 2, w = width, h = height;
+    return {makeTile(3, 0, x1, 0, ym), makeTile(4, x1, x2, 0, ym), makeTile(5, x2, w, 0, ym),
+            makeTile(0, 0, x1, ym, h), makeTile(1, x1, x2, ym, h), makeTile(2, x2, w, ym, h)};
+}
+
+// The middle of the screen, where the fleets start; the tile comparison leaves it out.
+bool inCentre(const Picture& picture, int x, int y) {
+    return std::abs(2 * x - picture.width) < picture.width / 2 &&
+           std::abs(2 * y - picture.height) < picture.height / 2;
+}
+
+int largestDifference(const uint8_t* pixel, const double expected[3]) {
+    int largest = 0;
+    for (int c = 0; c < 3; ++c)
+        largest = std::max(largest, (int)std::lround(std::fabs(pixel[c] - expected[c])));
+    return largest;
+}
+
+// A pixel counts as background when every channel lies within this of the
+// expected colour (the centre check).
+const int BackgroundTolerance = 24;
+
+// How far a tile of the picture (outside the centre and a seam margin) is from
+// `image` drawn into that tile: the mean absolute difference per channel over
+// the best 90% of the pixels, so that ships, beams and explosions passing
+// through the tile do not count.
+double tileDifference(const Picture& picture, const Tile& tile, const ImageRecord& image) {
+    const int margin = 2;
+    std::vector<double> differences;
+    for (int y = tile.top + margin; y < tile.bottom - margin; y += 2)
+        for (int x = tile.left + margin; x < tile.right - margin; x += 2) {
+            if (inCentre(picture, x, y)) continue;
+            double expected[3];
+            sampleTile(image, tile.s(x), tile.t(y), expected);
+            const uint8_t* pixel = picture.at(x, y);
+            double difference = 0;
+            for (int c = 0; c < 3; ++c)
+                difference += std::fabs(pixel[c] - expected[c]) / 3;
+            differences.push_back(difference);
+        }
+    std::sort(differences.begin(), differences.end());
+    size_t kept = differences.size() * 9 / 10;
+    if (kept == 0) return 255;
+    double sum = 0;
+    for (size_t i = 0; i < kept; ++i)
+        sum += differences[i];
+    return sum / kept;
+}
+
+int checkPicture(const std::string& bmpPath, const std::string& effectsPath) {
+    std::vector<uint8_t> file, effectsBytes;
+    if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
+    if (!readFileBytes(effectsPath, effectsBytes)) return fail("cannot read " + effectsPath);
+    EffectsFileRecord effects;
+    std::string reason;
+    if (!parseEffectsFile(effectsBytes.data(), effectsBytes.size(), effects, &reason))
+        return fail(effectsPath + ": " + reason);
+    if (file.size() < 54) return fail(bmpPath + " is shorter than a BMP header");
+    Picture picture;
+    picture.width = (int)read32(file, 18);
+    picture.height = (int)read32(file, 22);
+    if (!checkHeader(file, picture.width, picture.height, reason))
+        return fail(bmpPath + ": " + reason);
+    picture.pixels = file.data() + 54;
+
+    // Each tile must show its own background image, and clearly not another:
+    // the images are all starry space, but no two alike.
+    bool good = true;
+    std::printf("tiles: difference from background images 0 to 5\n");
+    for (const Tile& tile : tilesFor(picture.width, picture.height)) {
+        double differences[6];
+        std::printf("  slot %d:", tile.slot);
+        for (int image = 0; image < 6; ++image) {
+            differences[image] = tileDifference(picture, tile, effects.backgrounds[image]);
+            std::printf(" %5.1f", differences[image]);
+        }
+        double own = differences[tile.slot];
+        bool matches = own <= 3.0; // room for a 16-bit frame buffer
+        for (int image = 0; image < 6; ++image)
+            if (image != tile.slot) matches = matches && differences[image] >= own + 1.0;
+        std::printf("%s\n", matches ? "" : "   <- not its background image");
+        good = good && matches;
+    }
+
+    // Ships start at the origin, which the camera puts in the middle of the
+    // screen: there the picture must depart from the background.
+    long changed = 0, centre = 0;
+    long sumX = 0, sumY = 0;
+    for (const Tile& tile : tilesFor(picture.width, picture.height))
+        for (int y = tile.top; y < tile.bottom; ++y)
+            for (int x = tile.left; x < tile.right; ++x) {
+                if (!inCentre(picture, x, y)) continue;
+                double expected[3];
+                sampleTile(effects.backgrounds[tile.slot], tile.s(x), tile.t(y), expected);
+                ++centre;
+                if (largestDifference(picture.at(x, y), expected) > 2 * BackgroundTolerance) {
+                    ++changed;
+                    sumX += x;
+                    sumY += y;
+                }
+            }
+    double share = centre ? (double)changed / centre : 0;
+    std::printf("centre: %.2f%% of the pixels differ from the background", 100 * share);
+    bool ships = share >= 0.005;
+    if (changed) {
+        double meanX = (double)sumX / changed, meanY = (double)sumY / changed;
+        std::printf(", around (%.0f, %.0f)", meanX, meanY);
+        ships = ships && std::fabs(meanX - picture.width / 2.0) < picture.width / 5.0 &&
+                std::fabs(meanY - picture.height / 2.0) < picture.height / 5.0;
+    }
+    std::printf("%s\n", ships ? "" : "   <- no ships near the centre");
+    if (!good) return fail(bmpPath + ": the background tiles are not where they belong");
+    if (!ships) return fail(bmpPath + ": no ships drawn near the centre of the screen");
+    return 0;
+}
+
+int checkHeaderOnly(const std::string& bmpPath, const char* widthText, const char* heightText) {
+    std::vector<uint8_t> file;
+    if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
+    std::string reason;
+    if (!checkHeader(file, (uint32_t)std::atoi(widthText), (uint32_t)std::atoi(heightText), reason))
+        return fail(bmpPath + ": " + reason);
+    return 0;
+}
+
+int listRaces(std::string directory) {
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    RaceCatalogue catalogue = scanRaceCatalogue(directory);
+    std::vector<std::string> lines;
+    for (int i = 0; i < catalogue.count; ++i)
+        lines.push_back(std::string(catalogue.entries[i].raceName) + "\t" +
+                        catalogue.entries[i].description);
+    std::sort(lines.begin(), lines.end());
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
+    return catalogue.count ? 0 : fail("no race files in " + directory);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == "races") return listRaces(args[1]);
+    if (args.size() == 4 && args[0] == "header") return checkHeaderOnly(args[1], argv[3], argv[4]);
+    if (args.size() == 3 && args[0] == "picture") return checkPicture(args[1], args[2]);
+    std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
+               " picture BMP EXPLOSION_AS\n",
+               stderr);
+    return 2;
+}

@@ -1,0 +1,143 @@
+# shellcheck shell=bash
+# Shared by the end-to-end tests and scripts/demo (sourced, bash): a private X
+# display, a Wine prefix of our own, and the processes started in them, all
+# cleaned up by process id.
+
+# The processes this shell started; stop_started ends those still running.
+STARTED_PIDS=()
+
+say() { printf '%s\n' "$*"; }
+fail() {
+    printf 'FAIL: %s\n' "$*" >&2
+    exit 1
+}
+
+# A process that exists and has not ended (an ended child stays a zombie until waited for).
+alive() {
+    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+}
+
+# wait_until SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+wait_until() {
+    local limit=$1 what=$2
+    shift 2
+    local deadline=$((SECONDS + limit))
+    until "$@"; do
+        if ((SECONDS >= deadline)); then
+            printf 'timed out after %s s waiting for %s\n' "$limit" "$what" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+}
+
+# start_xvfb DIR: a private 800x600x24 display on a free number. Sets DISPLAY
+# and XVFB_PID; the display number is also left in DIR/display.
+start_xvfb() {
+    local dir=$1
+    : >"$dir/display"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dir/display" </dev/null \
+        >"$dir/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local deadline=$((SECONDS + 30))
+    until grep -q '^[0-9]' "$dir/display"; do
+        alive "$XVFB_PID" || fail "Xvfb did not start; see $dir/xvfb.log"
+        ((SECONDS < deadline)) || fail "Xvfb chose no display within 30 s; see $dir/xvfb.log"
+        sleep 0.1
+    done
+    DISPLAY=":$(head -n 1 "$dir/display")"
+    export DISPLAY
+}
+
+# wine_env PREFIX: the environment every Wine call of ours runs in.
+wine_env() {
+    export WINEPREFIX=$1
+    export WINEDEBUG=-all
+    # No Mono or Gecko install prompts: nothing of ours needs them.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# make_prefix PREFIX LOG: a fresh prefix (see open_prefix).
+make_prefix() {
+    rm -rf "$1"
+    open_prefix "$1" "$2"
+}
+
+# open_prefix PREFIX LOG: the prefix at PREFIX, created when missing, with a
+# wineserver that stays up until stop_wine, and crash dialogs turned off so
+# that a crash shows as an exit code.
+open_prefix() {
+    local prefix=$1 log=$2
+    wine_env "$prefix"
+    mkdir -p "$prefix"
+    # Status 2: a wineserver already serves this prefix, which is as good.
+    local status=0
+    wineserver -p </dev/null >>"$log" 2>&1 || status=$?
+    ((status == 0 || status == 2)) || fail "wineserver did not start; see $log"
+    if [ ! -f "$prefix/system.reg" ]; then
+        wineboot -i </dev/null >>"$log" 2>&1 || fail "wineboot could not create $prefix; see $log"
+    fi
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >>"$log" 2>&1 || fail "cannot turn off Wine's crash dialog; see $log"
+}
+
+# stop_wine: ends every process of our prefix and its wineserver.
+stop_wine() {
+    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] && wineserver -k </dev/null >/dev/null 2>&1
+    return 0
+}
+
+# stop_pid PID: asks a process of ours to end, then forces it.
+stop_pid() {
+    local pid=$1 tries=0
+    alive "$pid" || return 0
+    kill -TERM "$pid" 2>/dev/null
+    while alive "$pid" && ((tries < 50)); do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    alive "$pid" && kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
+}
+
+stop_started() {
+    local pid
+    for pid in "${STARTED_PIDS[@]}"; do stop_pid "$pid"; done
+    STARTED_PIDS=()
+}
+
+# start LOG COMMAND...: runs COMMAND in the background with its output in LOG
+# and no input; sets STARTED_PID.
+start() {
+    local log=$1
+    shift
+    "$@" </dev/null >"$log" 2>&1 &
+    STARTED_PID=$!
+    STARTED_PIDS+=("$STARTED_PID")
+}
+
+# await PID SECONDS: waits for a process we started to end; sets EXIT_CODE.
+# shellcheck disable=SC2034 # EXIT_CODE is for the caller
+# Fails (status 1) when it is still running after SECONDS.
+await() {
+    local pid=$1 deadline=$((SECONDS + $2))
+    while alive "$pid"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+    EXIT_CODE=0
+    wait "$pid" || EXIT_CODE=$?
+    return 0
+}
+
+# x_viewable NAME: the X window of that name is mapped, so that keys and
+# clicks sent now reach it (the input focus follows the pointer).
+x_viewable() {
+    xwininfo -name "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+# complete_file PATH BYTES: the file exists and has reached its full size.
+complete_file() {
+    [ -f "$1" ] && [ "$(stat -c %s "$1")" -ge "$2" ]
+}
