@@ -83,7 +83,7 @@ configure_battle() {
 copy_program() {
     mkdir -p "$1"
     cp -r "$E2E_RUN_DIR"/. "$1"/
-    rm -f "$1"/KestrionScreen*.bmp
+    rm -f "$1"/KestrionScreen*.bmp "$1"/KestrionScreen*.png
 }
 
 # launch LOG CWD PROGRAM ARGS...: starts the program under Wine from CWD; sets PROGRAM_PID.

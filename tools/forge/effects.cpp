@@ -67,6 +67,7 @@ Canvas paintExplosionFrame(int size, int frame) {
     float time = static_cast<float>(frame - LoopFirst) * NoisePeriod / LoopLength;
     // Sparks stream outwards with the loop's period and die out in the last frames.
     float sparkFade = frame < 3 ? 0.0f : 1.0f - smoothstep(34.0f, 46.0f, static_cast<float>(frame));
+    float soot = 0.7f * smoothstep(30.5f, 42.0f, static_cast<float>(frame));
     float flash = frame < 6 ? 1.0f - static_cast<float>(frame) / 6.0f : 0.0f;
     struct Spark {
         float x, y, strength;
@@ -101,6 +102,8 @@ Canvas paintExplosionFrame(int size, int frame) {
             float halo = 0.45f * e.heat * soft(r, e.radius * 1.3f);
             float alpha = (density > halo ? density : halo) * e.opacity;
             Colour c = fireColour(density > halo ? temperature : 0.45f * e.heat + 0.2f);
+            // Soot darkens the cooling ball after the loop.
+            c = mixColour(c, {0.10f, 0.07f, 0.06f}, soot * (1.0f - smoothstep(-0.35f, 0.05f, inner)));
 
             if (flash > 0.0f) {
                 float core = flash * (soft(r, 0.05f + 0.12f * (1.0f - flash)) +
@@ -231,7 +234,7 @@ Canvas paintSmoke(int size) {
             float r = std::sqrt(px * px + py * py);
             float n = fbm2(px * 6.0f + 20.0f, py * 6.0f + 20.0f, 901u, 4);
             float body = 1.0f - smoothstep(0.12f, 0.46f, r - 0.08f * n);
-            float grey = 0.8f + 0.2f * n;
+            float grey = 0.9f + 0.1f * n;
             float* p = pixelAt(canvas, x, y);
             p[0] = grey;
             p[1] = grey;
