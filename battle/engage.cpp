@@ -8,6 +8,9 @@
 #include "platform/random.h"
 #include "render/smoke.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace {
 // Maps a draw (0..32767) to 0..1500 ms of beam life.
 constexpr double BeamLifeDivisor = 21.845;
@@ -23,17 +26,36 @@ bool inRange(double d2) {
     return d2 < EngagementRangeSquared && d2 != 0;
 }
 
-// The node before the first beam to `enemyIndex`, or null when there is none.
-BeamShot* beforeBeamTo(Ship& ship, int enemyIndex) {
-    for (BeamShot* node = ship.shots; node->next; node = node->next)
-        if (node->next->enemyIndex == enemyIndex) return node;
-    return nullptr;
+// Per-enemy views of one ship's lists, rebuilt at the start of each engage
+// step instead of walking the list once per enemy. The buffers only grow.
+std::vector<BeamShot*> BeamBefore; // node before the first beam to each enemy
+std::vector<uint8_t> MissileTo;    // a missile to each enemy is in flight
+
+void indexBeams(Ship& ship, int enemyCount) {
+    BeamBefore.assign(static_cast<size_t>(enemyCount), nullptr);
+    for (BeamShot* node = ship.shots; node->next; node = node->next) {
+        const int e = node->next->enemyIndex;
+        if (e >= 0 && e < enemyCount && !BeamBefore[e]) BeamBefore[e] = node;
+    }
 }
 
-bool hasMissileTo(const Ship& ship, int enemyIndex) {
+void indexMissiles(const Ship& ship, int enemyCount) {
+    MissileTo.assign(static_cast<size_t>(enemyCount), 0);
     for (const Missile* m = ship.missiles->next; m; m = m->next)
-        if (m->enemyIndex == enemyIndex) return true;
-    return false;
+        if (m->enemyIndex >= 0 && m->enemyIndex < enemyCount) MissileTo[m->enemyIndex] = 1;
+}
+
+// dropBeam that keeps BeamBefore right: the beam after the dropped one now
+// follows `before`. A beam fired later is appended, so it never precedes
+// a beam already indexed.
+void dropIndexedBeam(BeamShot* before) {
+    BeamShot* gone = before->next;
+    dropBeam(before);
+    if (BeamShot* follower = before->next) {
+        const int e = follower->enemyIndex;
+        if (e >= 0 && static_cast<size_t>(e) < BeamBefore.size() && BeamBefore[e] == gone)
+            BeamBefore[e] = before;
+    }
 }
 
 void drawBeam(Ship& ship, const BeamShot& beam, const RaceData& ownRace) {
@@ -77,22 +99,24 @@ void engage(Ship& ship) {
     } else {
         ship.fireCheckTime = clockNow();
         if (static_cast<uint32_t>(ship.fireCheckTime - ship.spawnTime) > BeamFireDelayMs) {
+            indexBeams(ship, enemies.shipCount);
             for (int i = 0; i < enemies.shipCount; ++i) {
                 Ship& enemy = enemies.ships[i];
                 if (!inRange(squaredDistance(ship, enemy))) {
-                    if (BeamShot* before = beforeBeamTo(ship, i)) dropBeam(before);
+                    if (BeamShot* before = BeamBefore[i]) dropIndexedBeam(before);
                     continue;
                 }
                 // The roll is drawn even when a beam to this enemy already exists.
                 const int vertex = rollVertex();
-                if (!beforeBeamTo(ship, i)) fireBeam(ship, enemy, i, vertex);
+                if (!BeamBefore[i]) fireBeam(ship, enemy, i, vertex);
             }
         }
+        indexMissiles(ship, enemies.shipCount);
         for (int i = 0; i < enemies.shipCount; ++i) {
             Ship& enemy = enemies.ships[i];
             if (!inRange(squaredDistance(ship, enemy))) continue;
             const int vertex = rollVertex();
-            if (!hasMissileTo(ship, i)) launchMissile(ship, enemy, i, vertex);
+            if (!MissileTo[i]) launchMissile(ship, enemy, i, vertex);
         }
     }
     if (ship.shieldsUp == 0 && ship.dying == 0) spawnSmokePuff(PuffListHead, ship.position);
@@ -126,7 +150,7 @@ void fireBeam(Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
     BeamShot* tail = ship.shots;
     while (tail->next)
         tail = tail->next;
-    BeamShot* beam = new BeamShot();
+    BeamShot* beam = BeamPool.take();
     beam->target = &enemy;
     beam->vertex = vertex;
     beam->enemyIndex = enemyIndex;
@@ -141,5 +165,5 @@ void dropBeam(BeamShot* after) {
     if (!beam) return;
     releaseImpact(*beam->target, beam->vertex);
     after->next = beam->next;
-    delete beam;
+    BeamPool.give(beam);
 }

@@ -1,6 +1,10 @@
 // The per-ship battle step: beams and missiles against every enemy in range.
 #pragma once
+#include "battle/node_pool.h"
 #include "battle/ship.h"
+
+// Spare beam nodes, shared by every ship.
+inline NodePool<BeamShot> BeamPool;
 
 // Squared distance below which an enemy is engaged.
 constexpr double EngagementRangeSquared = 6.0;

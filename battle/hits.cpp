@@ -1,5 +1,7 @@
 #include "battle/hits.h"
 
+#include "battle/engage.h"
+
 #include "data/effects.h"
 #include "gl/gl_table.h"
 #include "platform/clock.h"
@@ -88,7 +90,7 @@ void releaseAllBeams(Ship& ship) {
     while (BeamShot* beam = ship.shots->next) {
         ship.shots->next = beam->next;
         releaseImpact(*beam->target, beam->vertex);
-        delete beam;
+        BeamPool.give(beam);
     }
 }
 

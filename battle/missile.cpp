@@ -14,7 +14,7 @@ void launchMissile(Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
     Missile* tail = ship.missiles;
     while (tail->next)
         tail = tail->next;
-    Missile* missile = new Missile();
+    Missile* missile = MissilePool.take();
     missile->target = &enemy;
     missile->vertex = vertex;
     missile->enemyIndex = enemyIndex;
@@ -79,7 +79,7 @@ void flyMissiles(Ship& ship) {
             m->prevTime = clockNow();
             m->lastTime = m->prevTime;
             before->next = m->next;
-            delete m;
+            MissilePool.give(m);
             continue;
         }
         for (int i = 0; i < 3; ++i)

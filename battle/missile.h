@@ -1,6 +1,10 @@
 // Homing missiles: one per enemy in range, flying to a hit point on its shield.
 #pragma once
+#include "battle/node_pool.h"
 #include "battle/ship.h"
+
+// Spare missile nodes, shared by every ship.
+inline NodePool<Missile> MissilePool;
 
 constexpr double MissileSpeed = 2.75;      // units per second
 constexpr double MissileHitRadius = 0.175; // distance to the aim point that counts as a hit

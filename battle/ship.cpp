@@ -40,6 +40,9 @@ Ship::Ship() {
     deathTime = clockNow();
     blastNow = clockNow();
     raceIndex = 0;
+    for (double& a : rotationAngles) a = 0;
+    for (double& m : rotation) m = 0;
+    rotationValid = false;
 }
 
 Ship::~Ship() { releaseShipLists(*this); }
@@ -91,7 +94,14 @@ void transformPoint(const double m[16], const double p[3], double out[3]) {
 }
 
 const double* rotateByShipAngles(Ship& computing, const Ship& angled, const double p[3]) {
-    rotationMatrixXYZ(angled.angles, computing.matrix);
+    // The matrix depends on the angles alone; compare them bit for bit.
+    if (!angled.rotationValid ||
+        std::memcmp(angled.rotationAngles, angled.angles, sizeof angled.rotationAngles) != 0) {
+        std::memcpy(angled.rotationAngles, angled.angles, sizeof angled.rotationAngles);
+        rotationMatrixXYZ(angled.angles, angled.rotation);
+        angled.rotationValid = true;
+    }
+    std::memcpy(computing.matrix, angled.rotation, sizeof computing.matrix);
     transformPoint(computing.matrix, p, computing.worldPoint);
     return computing.worldPoint;
 }

@@ -63,6 +63,11 @@ struct Ship {
     uint32_t deathTime;
     uint32_t blastNow;
     int32_t raceIndex;
+    // The rotation for `rotationAngles`, kept so that the many beams and
+    // missiles aimed at this ship in one frame share one sin/cos evaluation.
+    mutable double rotationAngles[3];
+    mutable double rotation[16];
+    mutable bool rotationValid;
 
     Ship();
     ~Ship();

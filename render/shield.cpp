@@ -1,5 +1,6 @@
 #include "render/shield.h"
 
+#include "battle/hits.h"
 #include "data/effects.h"
 #include "data/fleet.h"
 #include "gl/gl_state.h"
@@ -116,7 +117,7 @@ void drawImpacts(Ship& ship) {
         for (int axis = 0; axis < 3; ++axis)
             ship.worldPoint[axis] += ship.position[axis];
 
-        if (ship.impactKind[i] == 10) {
+        if (ship.impactKind[i] == BeamImpactKind) {
             // Beam hit: one frame per drawn frame, looping while the beam lasts.
             glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
             glPushMatrix();
@@ -124,7 +125,7 @@ void drawImpacts(Ship& ship) {
             drawFlashFrame(ship.impactFrame[i]);
             if (++ship.impactFrame[i] > LoopLastFrame) ship.impactFrame[i] = LoopFirstFrame;
             glPopMatrix();
-        } else if (ship.impactKind[i] == 2) {
+        } else if (ship.impactKind[i] == MissileImpactKind) {
             // Missile hit: runs on time and frees its slot when played out.
             glPushMatrix();
             placeFlash(ship, MissileFlashScale);

@@ -1,5 +1,7 @@
 #include "render/smoke.h"
 
+#include "battle/node_pool.h"
+
 #include "data/effects.h"
 #include "gl/gl_table.h"
 #include "platform/clock.h"
@@ -8,6 +10,11 @@
 #include "render/texture.h"
 
 SmokePuff* PuffListHead = nullptr;
+
+namespace {
+// Spare puff nodes; expired puffs are reused by the next ones dropped.
+NodePool<SmokePuff> PuffPool;
+} // namespace
 
 namespace {
 constexpr int DropThreshold = 19000;
@@ -29,6 +36,7 @@ void releasePuffList() {
         delete PuffListHead;
         PuffListHead = next;
     }
+    PuffPool.clear();
 }
 
 void spawnSmokePuff(SmokePuff* head, const double position[3]) {
@@ -36,7 +44,7 @@ void spawnSmokePuff(SmokePuff* head, const double position[3]) {
     SmokePuff* last = head;
     while (last->next)
         last = last->next;
-    SmokePuff* puff = new SmokePuff();
+    SmokePuff* puff = PuffPool.take();
     puff->alpha = 1.0f;
     puff->startTime = clockNow();
     puff->lastTime = clockNow();
@@ -50,7 +58,7 @@ void removeNextPuff(SmokePuff* node) {
     SmokePuff* gone = node ? node->next : nullptr;
     if (!gone) return;
     node->next = gone->next;
-    delete gone;
+    PuffPool.give(gone);
 }
 
 void drawSmokePuffs() {

@@ -1,5 +1,7 @@
 #include "tests/support/effects_files.h"
 
+#include "data/effects.h"
+
 #include <stdexcept>
 
 namespace {
@@ -48,4 +50,18 @@ EffectsFileRecord smallEffects() {
 void writeEffects(const std::string& directory, const EffectsFileRecord& effects) {
     if (!writeFileBytes(directory + "Explosion.as", writeEffectsFile(effects)))
         throw std::runtime_error("cannot write " + directory + "Explosion.as");
+}
+
+void releaseLoadedEffects() {
+    for (TextureImage& image : Effects.explosionFrames)
+        destroyTextureImage(image);
+    for (TextureImage& image : Effects.backgroundImages)
+        destroyTextureImage(image);
+    for (TextureImage* image : {&Effects.shieldImage, &Effects.blastImage, &Effects.spareImage,
+                                &Effects.damageImage, &Effects.smokeImage})
+        destroyTextureImage(*image);
+    for (Mesh* mesh : {&Effects.spriteMesh, &Effects.blastMesh, &Effects.spareMesh}) {
+        destroyMesh(*mesh);
+        mesh->vertexCount = mesh->triangleCount = 0;
+    }
 }

@@ -10,5 +10,8 @@
 // bytes are 1 to 5.
 EffectsFileRecord smallEffects();
 
+// Releases everything loadSceneAssets put into Effects, so later tests start empty.
+void releaseLoadedEffects();
+
 // Writes `effects` as directory + "Explosion.as".
 void writeEffects(const std::string& directory, const EffectsFileRecord& effects);

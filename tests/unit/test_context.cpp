@@ -248,6 +248,7 @@ struct ContextTest : ::testing::Test {
         ScreenHeight = 600;
         FrameSwap = nullptr;
         releasePuffList();
+        releaseLoadedEffects();
     }
 };
 } // namespace

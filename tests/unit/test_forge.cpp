@@ -364,8 +364,12 @@ TEST_F(DataSet, InspectSaysValidAndNamesTheFaultOfABrokenFile) {
     EXPECT_FALSE(inspectFile(broken, summary, &error));
     EXPECT_NE(summary.find("invalid"), std::string::npos);
     EXPECT_FALSE(error.empty());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(runForge({"inspect", good, broken}), 1);
     EXPECT_EQ(runForge({"inspect", good}), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Broken.ast"), std::string::npos);
     EXPECT_FALSE(inspectFile((dir.path / "missing.ast").string(), summary, &error));
 }
 
@@ -389,6 +393,23 @@ TEST(ForgeChecks, FindNonPowerOfTwoImagesAndHullOutsideTheShield) {
     race = original;
     race.description = "A description much too long for any fleet entry";
     EXPECT_FALSE(checkRace(race).warnings.empty());
+}
+
+TEST(ForgeChecks, FindNonPowerOfTwoBackgroundsInTheEffectsFile) {
+    EffectsFileRecord effects;
+    effects.frames.resize(50);
+    for (ImageRecord& frame : effects.frames)
+        frame = toBgra(paintSmoke(8));
+    for (ImageRecord& b : effects.backgrounds)
+        b = toBgr(makeCanvas(4, 4, {0, 0, 0}));
+    for (ImageRecord* image : {&effects.shield, &effects.blastImage, &effects.spareImage,
+                               &effects.damage, &effects.smoke})
+        *image = toBgra(paintSmoke(8));
+    EXPECT_TRUE(checkEffects(effects).faults.empty());
+    effects.backgrounds[4] = toBgr(makeCanvas(300, 256, {0, 0, 0}));
+    Findings f = checkEffects(effects);
+    ASSERT_EQ(f.faults.size(), 1u);
+    EXPECT_NE(f.faults[0].find("background 4 is 300x256"), std::string::npos);
 }
 
 TEST(ForgeCommands, UsageAndErrorsGiveTheirExitStatus) {
@@ -440,6 +461,23 @@ TEST(ForgeResources, BitmapAndIconAreWellFormed) {
         EXPECT_EQ(bytes, 40 + static_cast<size_t>(side) * side * 4 + mask);
     }
     EXPECT_EQ(sizes, (std::set<int>{16, 32, 48}));
+
+    // The corners of the round icon are transparent, in the alpha and in the mask.
+    size_t first = read32(ico, 6 + 12);
+    int side = ico[6];
+    EXPECT_EQ(ico[first + 40 + 3], 0) << "bottom-left pixel alpha";
+    size_t mask = first + 40 + static_cast<size_t>(side) * side * 4;
+    EXPECT_TRUE(ico[mask] & 0x80) << "bottom-left pixel masked";
+    size_t middle = first + 40 + (static_cast<size_t>(side / 2) * side + side / 2) * 4;
+    EXPECT_EQ(ico[middle + 3], 255) << "the middle is opaque";
+}
+
+TEST(ForgeResources, CommandWritesBothFilesIntoANewFolder) {
+    TempDir dir("resources");
+    fs::path nested = dir.path / "a" / "b";
+    EXPECT_EQ(runForge({"resources", nested.string()}), 0);
+    EXPECT_TRUE(fs::exists(nested / "config.bmp"));
+    EXPECT_TRUE(fs::exists(nested / "Kestrion.ico"));
 }
 
 TEST(ForgeNumbers, SineSeriesIsExactAndPeriodicNoiseRepeats) {
@@ -454,6 +492,47 @@ TEST(ForgeNumbers, SineSeriesIsExactAndPeriodicNoiseRepeats) {
         EXPECT_NEAR(fbm2(x, y, 5u, 4, 4), fbm2(x + 4.0f, y, 5u, 4, 4), 1e-5f);
         EXPECT_NEAR(fbm2(x, y, 5u, 4, 4), fbm2(x, y + 4.0f, 5u, 4, 4), 1e-5f);
         EXPECT_NEAR(fbm3(x, y, 0.5f, 5u, 3, 3), fbm3(x, y, 3.5f, 5u, 3, 3), 1e-5f);
+    }
+}
+
+TEST(ForgeGeometry, ShieldOfAFlatOrALongHullStillEnclosesIt) {
+    for (Vec3 half : {Vec3{0.4f, 0.3f, 0.001f}, Vec3{0.02f, 0.45f, 0.02f}}) {
+        MeshRecord hull;
+        addBox(hull, Frame{}, {0.1f, -0.05f, 0.02f}, half, Mapping{});
+        MeshRecord shield = buildShieldMesh({&hull}, 1.08f);
+        ASSERT_EQ(shield.positions.size(), 26u);
+        ASSERT_EQ(shield.triangles.size(), 48u);
+        for (const auto& p : hull.positions)
+            EXPECT_TRUE(insideConvexShell(shield, {p[0], p[1], p[2]}));
+        Bounds b = boundsOf({&shield});
+        EXPECT_GT(b.high.z - b.low.z, 0.3f * (b.high.x - b.low.x)) << "a bubble, not a plate";
+        EXPECT_LT(b.high.y - b.low.y, 4.0f * 2.0f * half.y + 0.2f) << "and not far too big";
+    }
+}
+
+TEST(ForgeGeometry, EngineNozzleTakesTheGlowAndTheSidesTheMetal) {
+    // The engine texture: ribbed metal in its upper half, the glowing nozzle in its lower half.
+    Mapping engine;
+    engine.band = true;
+    engine.vStart = 0.0f;
+    engine.vEnd = 0.5f;
+    engine.capU = 0.5f;
+    engine.capV = 0.75f;
+    engine.capRadius = 0.23f;
+    MeshRecord mesh;
+    addLoft(mesh, Frame{}, regularProfile(10), {{0, 0, 0, 0, 0}, {0.3f, 0, 0, 0.05f, 0.05f}},
+            engine, true);
+    for (const MeshTriangle& t : mesh.triangles) {
+        auto atRear = [&](int v) { return std::fabs(positionOf(mesh, v).y - 0.3f) < 1e-5f; };
+        bool nozzle = faceNormal(mesh, t).y > 0.0f && atRear(t.a) && atRear(t.b) && atRear(t.c);
+        for (int v : {t.a, t.b, t.c}) {
+            float tv = mesh.texCoords[static_cast<size_t>(v)][1];
+            if (nozzle) {
+                EXPECT_GE(tv, 0.5f);
+            } else {
+                EXPECT_LE(tv, 0.5f);
+            }
+        }
     }
 }
 

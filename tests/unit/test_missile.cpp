@@ -161,7 +161,7 @@ TEST_F(Missiles, KeepHomingThroughRespawnAndAfterTheLauncherDies) {
     EXPECT_EQ(b.hitCount, 1);
 }
 
-TEST_F(Missiles, DrawSpunSpritesWithTheRaceTextureRespecifiedWhenEvicted) {
+TEST_F(Missiles, DrawSpunSpritesWithTheRaceTextureReloadedWhenEvicted) {
     BattleWorld world(1, 1);
     Ship& a = world.ship(1, 0);
     Ship& b = world.ship(2, 0);

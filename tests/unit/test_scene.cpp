@@ -80,6 +80,7 @@ struct SceneTest : ::testing::Test {
         ScreenHeight = 600;
         ProgramDirectory.clear();
         releaseFleet(Fleets[0]);
+        releaseLoadedEffects();
         releaseFleet(Fleets[1]);
         ActiveSettings = nullptr;
     }

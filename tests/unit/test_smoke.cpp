@@ -109,18 +109,14 @@ TEST_F(SmokeTest, FreshPuffIsDrawnSmallAndOpaqueWithTwoSpriteTriangles) {
 
     // The pass ends in the state the next frame's background expects.
     const auto& calls = RecordingGL.calls;
-    const size_t n = calls.size();
-    ASSERT_GE(n, 5u);
-    EXPECT_EQ(calls[n - 5].name, "glDepthMask");
-    EXPECT_EQ(calls[n - 5].args[0], GL_TRUE);
-    EXPECT_EQ(calls[n - 4].name, "glEnable");
-    EXPECT_EQ(calls[n - 4].args[0], GL_CULL_FACE);
-    EXPECT_EQ(calls[n - 3].name, "glEnable");
-    EXPECT_EQ(calls[n - 3].args[0], GL_LIGHTING);
-    EXPECT_EQ(calls[n - 2].name, "glDisable");
-    EXPECT_EQ(calls[n - 2].args[0], GL_BLEND);
-    EXPECT_EQ(calls[n - 1].name, "glColor3f");
-    EXPECT_EQ(calls[n - 1].args, (std::vector<double>{1, 1, 1}));
+    std::vector<std::pair<std::string, double>> tail;
+    for (size_t i = calls.size() - 5; i < calls.size(); ++i)
+        tail.emplace_back(calls[i].name, calls[i].args[0]);
+    EXPECT_EQ(tail, (std::vector<std::pair<std::string, double>>{{"glDepthMask", GL_TRUE},
+                                                                 {"glEnable", GL_CULL_FACE},
+                                                                 {"glEnable", GL_LIGHTING},
+                                                                 {"glDisable", GL_BLEND},
+                                                                 {"glColor3f", 1}}));
 
     // 800 ms later it is gone.
     advanceFakeClock(800);

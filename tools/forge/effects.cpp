@@ -103,7 +103,8 @@ Canvas paintExplosionFrame(int size, int frame) {
             float alpha = (density > halo ? density : halo) * e.opacity;
             Colour c = fireColour(density > halo ? temperature : 0.45f * e.heat + 0.2f);
             // Soot darkens the cooling ball after the loop.
-            c = mixColour(c, {0.10f, 0.07f, 0.06f}, soot * (1.0f - smoothstep(-0.35f, 0.05f, inner)));
+            c = mixColour(c, {0.10f, 0.07f, 0.06f},
+                          soot * (1.0f - smoothstep(-0.35f, 0.05f, inner)));
 
             if (flash > 0.0f) {
                 float core = flash * (soft(r, 0.05f + 0.12f * (1.0f - flash)) +
@@ -143,7 +144,7 @@ Canvas paintShieldPattern(int size) {
             CellDistance cell = cellNoise(fx, fy, 611u, cells);
             float edge = 1.0f - smoothstep(0.0f, 0.12f, cell.second - cell.nearest);
             float swirl = 0.5f + 0.5f * fbm2(fx * 0.5f, fy * 0.5f, 612u, 4, cells / 2);
-            float alpha = 0.3f + 0.35f * swirl + 0.55f * edge;
+            float alpha = 0.45f + 0.35f * swirl + 0.5f * edge;
             float white = 0.75f + 0.25f * edge;
             float* p = pixelAt(canvas, x, y);
             p[0] = white;

@@ -52,7 +52,7 @@ bool isRivet(int lx, int ly, int w, int h) {
     return (on(lx, 3) || on(lx, w - 6)) && (on(ly, 3) || on(ly, h - 6));
 }
 
-Colour paintPanelPixel(const PlatingPaint& paint, const Panel& p, int lx, int ly, int size) {
+Colour paintPanelPixel(const PlatingPaint& paint, const Panel& p, int lx, int ly) {
     Colour c = paint.base * (1.0f + 0.07f * p.tone);
     bool inner = lx >= 4 && ly >= 4 && lx < p.w - 5 && ly < p.h - 5;
     switch (p.kind) {
@@ -109,7 +109,6 @@ Colour paintPanelPixel(const PlatingPaint& paint, const Panel& p, int lx, int ly
     } else {
         c = c * (1.0f + shade);
     }
-    (void)size;
     return c;
 }
 
@@ -125,7 +124,7 @@ void paintPanels(Canvas& canvas, const PlatingPaint& paint) {
         for (int ly = 0; ly < p.h; ++ly) {
             for (int lx = 0; lx < p.w; ++lx) {
                 int x = p.x + lx, y = p.y + ly;
-                Colour c = paintPanelPixel(paint, p, lx, ly, size);
+                Colour c = paintPanelPixel(paint, p, lx, ly);
                 float g = grime(x, y, size, paint.seed + 1);
                 float fine = hashUnit(hash2(x, y, paint.seed)) - 0.5f;
                 float k = 1.0f + grimeAmount * g + 0.05f * fine;
