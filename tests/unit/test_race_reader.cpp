@@ -80,7 +80,7 @@ TEST(RaceReader, FillsTheRecordFromTheFile) {
     EXPECT_EQ(race.projectileImage->width, 2);
     EXPECT_EQ(0, std::memcmp(race.projectileImage->pixels, sample.projectile.pixels.data(), 16));
 
-    // Parts 0 and 1 share table entry 1 but each has a texture name of its own.
+    // Part meshes 0 and 1 share table entry 1 but each has a texture name of its own.
     EXPECT_EQ(race.meshes[0].image, &race.textureTable[1]);
     EXPECT_EQ(race.meshes[1].image, &race.textureTable[1]);
     EXPECT_EQ(race.meshes[2].image, &race.textureTable[0]);
