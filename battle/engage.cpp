@@ -15,42 +15,57 @@ namespace {
 // Maps a draw (0..32767) to 0..1500 ms of beam life.
 constexpr double BeamLifeDivisor = 21.845;
 
-double squaredDistance(const Ship& a, const Ship& b) {
-    const double dx = a.position[0] - b.position[0];
-    const double dy = a.position[1] - b.position[1];
-    const double dz = a.position[2] - b.position[2];
-    return dx * dx + dy * dy + dz * dz;
-}
-
-bool inRange(double d2) {
-    return d2 < EngagementRangeSquared && d2 != 0;
-}
-
-// Per-enemy views of one ship's lists, rebuilt at the start of each engage
-// step instead of walking the list once per enemy. The buffers only grow.
+// Per-enemy views of one engage step, rebuilt at its start so that the loops
+// over the enemies neither walk the weapon lists nor measure a pair twice.
+// The buffers only grow.
+std::vector<uint8_t> InRange;      // the enemy is engaged (same answer in both loops)
 std::vector<BeamShot*> BeamBefore; // node before the first beam to each enemy
 std::vector<uint8_t> MissileTo;    // a missile to each enemy is in flight
 
-void indexBeams(Ship& ship, int enemyCount) {
-    BeamBefore.assign(static_cast<size_t>(enemyCount), nullptr);
-    for (BeamShot* node = ship.shots; node->next; node = node->next) {
-        const int e = node->next->enemyIndex;
-        if (e >= 0 && e < enemyCount && !BeamBefore[e]) BeamBefore[e] = node;
+// Positions do not change during the step (only a dying ship's own step
+// moves it), so one measurement serves the beam and the missile loop.
+// Branch-free: most enemies are out of range and the test is unpredictable.
+void measureRange(const Ship& ship, const FleetState& enemies) {
+    const int count = enemies.shipCount;
+    InRange.resize(static_cast<size_t>(count));
+    const double x = ship.position[0], y = ship.position[1], z = ship.position[2];
+    for (int i = 0; i < count; ++i) {
+        const double* p = enemies.ships[i].position;
+        const double dx = x - p[0], dy = y - p[1], dz = z - p[2];
+        const double d2 = dx * dx + dy * dy + dz * dz;
+        InRange[i] = static_cast<uint8_t>((d2 < EngagementRangeSquared) & (d2 != 0));
     }
 }
 
-void indexMissiles(const Ship& ship, int enemyCount) {
-    MissileTo.assign(static_cast<size_t>(enemyCount), 0);
-    for (const Missile* m = ship.missiles->next; m; m = m->next)
-        if (m->enemyIndex >= 0 && m->enemyIndex < enemyCount) MissileTo[m->enemyIndex] = 1;
+// Returns the last node of the ship's beam list (the sentinel when empty).
+BeamShot* indexBeams(Ship& ship, int enemyCount) {
+    BeamBefore.assign(static_cast<size_t>(enemyCount), nullptr);
+    BeamShot* node = ship.shots;
+    for (; node->next; node = node->next) {
+        const int e = node->next->enemyIndex;
+        if (e >= 0 && e < enemyCount && !BeamBefore[e]) BeamBefore[e] = node;
+    }
+    return node;
 }
 
-// dropBeam that keeps BeamBefore right: the beam after the dropped one now
-// follows `before`. A beam fired later is appended, so it never precedes
-// a beam already indexed.
-void dropIndexedBeam(BeamShot* before) {
+// Returns the last node of the ship's missile list (the sentinel when empty).
+Missile* indexMissiles(const Ship& ship, int enemyCount) {
+    MissileTo.assign(static_cast<size_t>(enemyCount), 0);
+    Missile* node = ship.missiles;
+    for (; node->next; node = node->next) {
+        const int e = node->next->enemyIndex;
+        if (e >= 0 && e < enemyCount) MissileTo[e] = 1;
+    }
+    return node;
+}
+
+// dropBeam that keeps BeamBefore and the tail right: the beam after the
+// dropped one now follows `before`. A beam fired later is appended, so it
+// never precedes a beam already indexed.
+void dropIndexedBeam(BeamShot* before, BeamShot*& tail) {
     BeamShot* gone = before->next;
     dropBeam(before);
+    if (gone == tail) tail = before;
     if (BeamShot* follower = before->next) {
         const int e = follower->enemyIndex;
         if (e >= 0 && static_cast<size_t>(e) < BeamBefore.size() && BeamBefore[e] == gone)
@@ -97,26 +112,26 @@ void engage(Ship& ship) {
     if (ship.dying) {
         explosionStep(ship);
     } else {
+        const int count = enemies.shipCount;
+        measureRange(ship, enemies);
         ship.fireCheckTime = clockNow();
         if (static_cast<uint32_t>(ship.fireCheckTime - ship.spawnTime) > BeamFireDelayMs) {
-            indexBeams(ship, enemies.shipCount);
-            for (int i = 0; i < enemies.shipCount; ++i) {
-                Ship& enemy = enemies.ships[i];
-                if (!inRange(squaredDistance(ship, enemy))) {
-                    if (BeamShot* before = BeamBefore[i]) dropIndexedBeam(before);
+            BeamShot* tail = indexBeams(ship, count);
+            for (int i = 0; i < count; ++i) {
+                if (!InRange[i]) {
+                    if (BeamShot* before = BeamBefore[i]) dropIndexedBeam(before, tail);
                     continue;
                 }
                 // The roll is drawn even when a beam to this enemy already exists.
                 const int vertex = rollVertex();
-                if (!BeamBefore[i]) fireBeam(ship, enemy, i, vertex);
+                if (!BeamBefore[i]) tail = appendBeam(tail, enemies.ships[i], i, vertex);
             }
         }
-        indexMissiles(ship, enemies.shipCount);
-        for (int i = 0; i < enemies.shipCount; ++i) {
-            Ship& enemy = enemies.ships[i];
-            if (!inRange(squaredDistance(ship, enemy))) continue;
+        Missile* tail = indexMissiles(ship, count);
+        for (int i = 0; i < count; ++i) {
+            if (!InRange[i]) continue;
             const int vertex = rollVertex();
-            if (!MissileTo[i]) launchMissile(ship, enemy, i, vertex);
+            if (!MissileTo[i]) tail = appendMissile(tail, ship, enemies.ships[i], i, vertex);
         }
     }
     if (ship.shieldsUp == 0 && ship.dying == 0) spawnSmokePuff(PuffListHead, ship.position);
@@ -150,6 +165,10 @@ void fireBeam(Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
     BeamShot* tail = ship.shots;
     while (tail->next)
         tail = tail->next;
+    appendBeam(tail, enemy, enemyIndex, vertex);
+}
+
+BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex) {
     BeamShot* beam = BeamPool.take();
     beam->target = &enemy;
     beam->vertex = vertex;
@@ -158,6 +177,7 @@ void fireBeam(Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
     beam->lastTime = beam->startTime;
     tail->next = beam;
     registerHit(enemy, vertex, BeamImpactKind);
+    return beam;
 }
 
 void dropBeam(BeamShot* after) {

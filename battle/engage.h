@@ -25,6 +25,8 @@ void weaponsPass(Ship& ship);
 
 // Appends a beam to enemy `enemyIndex` and registers its hit.
 void fireBeam(Ship& ship, Ship& enemy, int enemyIndex, int vertex);
+// The same after `tail`, the ship's last beam node; returns the new one.
+BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex);
 
 // Ends the beam after `after` (clearing its target's slot) and frees it;
 // nothing when `after` is the tail.

@@ -14,6 +14,10 @@ void launchMissile(Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
     Missile* tail = ship.missiles;
     while (tail->next)
         tail = tail->next;
+    appendMissile(tail, ship, enemy, enemyIndex, vertex);
+}
+
+Missile* appendMissile(Missile* tail, const Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
     Missile* missile = MissilePool.take();
     missile->target = &enemy;
     missile->vertex = vertex;
@@ -25,6 +29,7 @@ void launchMissile(Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
         missile->position[i] = static_cast<float>(ship.position[i]);
     missile->done = 0;
     tail->next = missile;
+    return missile;
 }
 
 void drawMissiles(Ship& ship) {

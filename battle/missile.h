@@ -14,6 +14,8 @@ constexpr double MissileFallbackStep = 0.001;
 
 // Appends a missile from the ship's position to hit point `vertex` of `enemy`.
 void launchMissile(Ship& ship, Ship& enemy, int enemyIndex, int vertex);
+// The same after `tail`, the ship's last missile node; returns the new one.
+Missile* appendMissile(Missile* tail, const Ship& ship, Ship& enemy, int enemyIndex, int vertex);
 
 // Draws the ship's missiles, then moves each one step towards its aim point;
 // a missile that arrives registers its hit and is removed in the same pass.

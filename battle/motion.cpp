@@ -18,8 +18,10 @@ void chooseManoeuvre(Ship& ship) {
     ship.phaseNow = clockNow();
     if (static_cast<uint32_t>(ship.phaseNow - ship.phaseStart) <= ManoeuvreMs) return;
     ship.phaseStart = clockNow();
-    for (int i = 0; i < 3; ++i) ship.startAngles[i] = ship.goalAngles[i];
-    for (int i = 0; i < 3; ++i) ship.goalAngles[i] = static_cast<double>(drawRandom() / 100);
+    for (int i = 0; i < 3; ++i)
+        ship.startAngles[i] = ship.goalAngles[i];
+    for (int i = 0; i < 3; ++i)
+        ship.goalAngles[i] = static_cast<double>(drawRandom() / 100);
     steerToCentre(ship);
 }
 
@@ -63,7 +65,8 @@ void moveShip(Ship& ship) {
     ship.stepSeconds = ship.elapsedMs / 1000.0;
     if (ship.stepSeconds <= 0.0 || ship.stepSeconds >= 1.0) ship.stepSeconds = SmallestStep;
     const double* heading = rotateByShipAngles(ship, ship, ship.forward);
-    for (int i = 0; i < 3; ++i) ship.position[i] += heading[i] * CruisingSpeed * ship.stepSeconds;
+    for (int i = 0; i < 3; ++i)
+        ship.position[i] += heading[i] * CruisingSpeed * ship.stepSeconds;
     if (ship.position[2] > ZLimit)
         ship.position[2] = ZLimit;
     else if (ship.position[2] < -ZLimit)

@@ -9,7 +9,8 @@ Ship::Ship() {
     forward[0] = 0;
     forward[1] = -1;
     forward[2] = 0;
-    for (double& p : position) p = 0;
+    for (double& p : position)
+        p = 0;
     dying = 0;
     shieldsUp = 1;
     partDamaged = nullptr;
@@ -22,8 +23,10 @@ Ship::Ship() {
     prevMoveTime = clockNow();
     elapsedMs = 0;
     stepSeconds = 0;
-    for (int i = 0; i < 3; ++i) angles[i] = goalAngles[i] = startAngles[i] = worldPoint[i] = 0;
-    for (double& m : matrix) m = 0;
+    for (int i = 0; i < 3; ++i)
+        angles[i] = goalAngles[i] = startAngles[i] = worldPoint[i] = 0;
+    for (double& m : matrix)
+        m = 0;
     for (int i = 0; i < 26; ++i) {
         impactGlow[i] = 0;
         impactFrame[i] = 0;
@@ -40,12 +43,16 @@ Ship::Ship() {
     deathTime = clockNow();
     blastNow = clockNow();
     raceIndex = 0;
-    for (double& a : rotationAngles) a = 0;
-    for (double& m : rotation) m = 0;
+    for (double& a : rotationAngles)
+        a = 0;
+    for (double& m : rotation)
+        m = 0;
     rotationValid = false;
 }
 
-Ship::~Ship() { releaseShipLists(*this); }
+Ship::~Ship() {
+    releaseShipLists(*this);
+}
 
 void initShipForRace(Ship& ship, int alliance, int raceIndex, int partCount) {
     ship.alliance = alliance;

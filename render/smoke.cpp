@@ -14,6 +14,9 @@ SmokePuff* PuffListHead = nullptr;
 namespace {
 // Spare puff nodes; expired puffs are reused by the next ones dropped.
 NodePool<SmokePuff> PuffPool;
+// A node of PuffListHead's list at or before its end, so that a drop need not
+// walk the whole list; removeNextPuff moves it back when it unlinks it.
+SmokePuff* PuffTail = nullptr;
 } // namespace
 
 namespace {
@@ -28,6 +31,7 @@ constexpr int SpriteTriangles = 2;
 void createPuffList() {
     releasePuffList();
     PuffListHead = new SmokePuff();
+    PuffTail = PuffListHead;
 }
 
 void releasePuffList() {
@@ -37,11 +41,12 @@ void releasePuffList() {
         PuffListHead = next;
     }
     PuffPool.clear();
+    PuffTail = nullptr;
 }
 
 void spawnSmokePuff(SmokePuff* head, const double position[3]) {
     if (drawRandom() <= DropThreshold || !head) return;
-    SmokePuff* last = head;
+    SmokePuff* last = head == PuffListHead && PuffTail ? PuffTail : head;
     while (last->next)
         last = last->next;
     SmokePuff* puff = PuffPool.take();
@@ -52,12 +57,14 @@ void spawnSmokePuff(SmokePuff* head, const double position[3]) {
     puff->y = static_cast<float>(position[1]);
     puff->z = static_cast<float>(position[2]);
     last->next = puff;
+    if (head == PuffListHead) PuffTail = puff;
 }
 
 void removeNextPuff(SmokePuff* node) {
     SmokePuff* gone = node ? node->next : nullptr;
     if (!gone) return;
     node->next = gone->next;
+    if (gone == PuffTail) PuffTail = node;
     PuffPool.give(gone);
 }
 

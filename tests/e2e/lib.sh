@@ -141,3 +141,25 @@ x_viewable() {
 complete_file() {
     [ -f "$1" ] && [ "$(stat -c %s "$1")" -ge "$2" ]
 }
+
+# wine_helper ARGS...: the Win32 helper of the end-to-end tests ($HELPER_EXE), its
+# output through a file in $WORK so that no Wine process it starts can hold a
+# pipe of ours open; its errors go to $LOG.
+wine_helper() {
+    local status=0
+    wine "$HELPER_EXE" "$@" </dev/null >"$WORK/helper.out" 2>>"$LOG" || status=$?
+    cat "$WORK/helper.out"
+    return $status
+}
+
+# finish_session: ends what a script started: the saver, the prefix's Wine
+# processes, its Xvfb.
+finish_session() {
+    stop_started
+    stop_wine
+    [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"
+}
+
+# fleet_entry NAME COUNT DESCRIPTION: a fleet list entry as the configuration
+# dialog writes it.
+fleet_entry() { printf '%s (%s)  "%s"' "$1" "$2" "$3"; }
