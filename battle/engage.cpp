@@ -8,6 +8,7 @@
 #include "platform/random.h"
 #include "render/smoke.h"
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -16,45 +17,70 @@ namespace {
 constexpr double BeamLifeDivisor = 21.845;
 
 // Per-enemy views of one engage step, rebuilt at its start so that the loops
-// over the enemies neither walk the weapon lists nor measure a pair twice.
-// The buffers only grow.
-std::vector<uint8_t> InRange;      // the enemy is engaged (same answer in both loops)
-std::vector<BeamShot*> BeamBefore; // node before the first beam to each enemy
-std::vector<uint8_t> MissileTo;    // a missile to each enemy is in flight
+// over the enemies neither walk the weapon lists nor measure a pair twice,
+// and visit only the enemies they act on. Bit i of word i / 64 stands for
+// enemy i. The buffers only grow.
+using Bits = std::vector<uint64_t>;
+Bits InRange;                      // the enemy is engaged (same answer in both loops)
+Bits BeamTo;                       // a beam to the enemy exists
+Bits MissileTo;                    // a missile to the enemy is in flight
+std::vector<BeamShot*> BeamBefore; // node before the first beam to each enemy in BeamTo
+
+void clearBits(Bits& bits, int count) {
+    bits.assign(static_cast<size_t>(count + 63) / 64, 0);
+}
+bool hasBit(const Bits& bits, int i) {
+    return (bits[i >> 6] >> (i & 63)) & 1;
+}
+void setBit(Bits& bits, int i) {
+    bits[i >> 6] |= uint64_t{1} << (i & 63);
+}
+
+// Calls visit(i) for each set bit of words(w) in ascending order of i, where
+// words(w) is read when the loop reaches word w.
+template <class Words, class Visit> void forEachBit(size_t wordCount, Words words, Visit visit) {
+    for (size_t w = 0; w < wordCount; ++w)
+        for (uint64_t bits = words(w); bits; bits &= bits - 1)
+            visit(static_cast<int>(w * 64 + static_cast<size_t>(std::countr_zero(bits))));
+}
 
 // Positions do not change during the step (only a dying ship's own step
 // moves it), so one measurement serves the beam and the missile loop.
-// Branch-free: most enemies are out of range and the test is unpredictable.
+// Branch-free: the test is unpredictable and most enemies are out of range.
 void measureRange(const Ship& ship, const FleetState& enemies) {
     const int count = enemies.shipCount;
-    InRange.resize(static_cast<size_t>(count));
+    clearBits(InRange, count);
     const double x = ship.position[0], y = ship.position[1], z = ship.position[2];
     for (int i = 0; i < count; ++i) {
         const double* p = enemies.ships[i].position;
         const double dx = x - p[0], dy = y - p[1], dz = z - p[2];
         const double d2 = dx * dx + dy * dy + dz * dz;
-        InRange[i] = static_cast<uint8_t>((d2 < EngagementRangeSquared) & (d2 != 0));
+        const uint64_t engaged = (d2 < EngagementRangeSquared) & (d2 != 0);
+        InRange[i >> 6] |= engaged << (i & 63);
     }
 }
 
 // Returns the last node of the ship's beam list (the sentinel when empty).
 BeamShot* indexBeams(Ship& ship, int enemyCount) {
-    BeamBefore.assign(static_cast<size_t>(enemyCount), nullptr);
+    clearBits(BeamTo, enemyCount);
+    if (BeamBefore.size() < static_cast<size_t>(enemyCount)) BeamBefore.resize(enemyCount);
     BeamShot* node = ship.shots;
     for (; node->next; node = node->next) {
         const int e = node->next->enemyIndex;
-        if (e >= 0 && e < enemyCount && !BeamBefore[e]) BeamBefore[e] = node;
+        if (e < 0 || e >= enemyCount || hasBit(BeamTo, e)) continue;
+        setBit(BeamTo, e);
+        BeamBefore[e] = node;
     }
     return node;
 }
 
 // Returns the last node of the ship's missile list (the sentinel when empty).
 Missile* indexMissiles(const Ship& ship, int enemyCount) {
-    MissileTo.assign(static_cast<size_t>(enemyCount), 0);
+    clearBits(MissileTo, enemyCount);
     Missile* node = ship.missiles;
     for (; node->next; node = node->next) {
         const int e = node->next->enemyIndex;
-        if (e >= 0 && e < enemyCount) MissileTo[e] = 1;
+        if (e >= 0 && e < enemyCount) setBit(MissileTo, e);
     }
     return node;
 }
@@ -68,7 +94,8 @@ void dropIndexedBeam(BeamShot* before, BeamShot*& tail) {
     if (gone == tail) tail = before;
     if (BeamShot* follower = before->next) {
         const int e = follower->enemyIndex;
-        if (e >= 0 && static_cast<size_t>(e) < BeamBefore.size() && BeamBefore[e] == gone)
+        if (e >= 0 && static_cast<size_t>(e) < BeamBefore.size() && hasBit(BeamTo, e) &&
+            BeamBefore[e] == gone)
             BeamBefore[e] = before;
     }
 }
@@ -116,23 +143,29 @@ void engage(Ship& ship) {
         measureRange(ship, enemies);
         ship.fireCheckTime = clockNow();
         if (static_cast<uint32_t>(ship.fireCheckTime - ship.spawnTime) > BeamFireDelayMs) {
+            // Enemies in range get a roll and a beam if they have none; a beam
+            // to an enemy out of range ends.
             BeamShot* tail = indexBeams(ship, count);
-            for (int i = 0; i < count; ++i) {
-                if (!InRange[i]) {
-                    if (BeamShot* before = BeamBefore[i]) dropIndexedBeam(before, tail);
-                    continue;
-                }
-                // The roll is drawn even when a beam to this enemy already exists.
-                const int vertex = rollVertex();
-                if (!BeamBefore[i]) tail = appendBeam(tail, enemies.ships[i], i, vertex);
-            }
+            forEachBit(
+                InRange.size(), [](size_t w) { return InRange[w] | BeamTo[w]; },
+                [&](int i) {
+                    if (!hasBit(InRange, i)) {
+                        dropIndexedBeam(BeamBefore[i], tail);
+                        return;
+                    }
+                    // The roll is drawn even when a beam to this enemy already exists.
+                    const int vertex = rollVertex();
+                    if (!hasBit(BeamTo, i)) tail = appendBeam(tail, enemies.ships[i], i, vertex);
+                });
         }
         Missile* tail = indexMissiles(ship, count);
-        for (int i = 0; i < count; ++i) {
-            if (!InRange[i]) continue;
-            const int vertex = rollVertex();
-            if (!MissileTo[i]) tail = appendMissile(tail, ship, enemies.ships[i], i, vertex);
-        }
+        forEachBit(
+            InRange.size(), [](size_t w) { return InRange[w]; },
+            [&](int i) {
+                const int vertex = rollVertex();
+                if (!hasBit(MissileTo, i))
+                    tail = appendMissile(tail, ship, enemies.ships[i], i, vertex);
+            });
     }
     if (ship.shieldsUp == 0 && ship.dying == 0) spawnSmokePuff(PuffListHead, ship.position);
 }
