@@ -44,20 +44,52 @@ template <class Words, class Visit> void forEachBit(size_t wordCount, Words word
             visit(static_cast<int>(w * 64 + static_cast<size_t>(std::countr_zero(bits))));
 }
 
+// Both fleets' positions side by side, copied for the battle pass so that the
+// range test reads 24 bytes an enemy instead of a cache line of its record.
+// Only live between beginBattlePass and endBattlePass; a respawn updates it.
+struct PositionCopy {
+    const Ship* ships = nullptr;
+    int count = 0;
+    std::vector<double> xyz;
+};
+PositionCopy Copies[2];
+bool CopiesLive = false;
+
+const double* copiedPositions(const FleetState& fleet) {
+    if (!CopiesLive) return nullptr;
+    for (const PositionCopy& copy : Copies)
+        if (copy.ships == fleet.ships && copy.count == fleet.shipCount) return copy.xyz.data();
+    return nullptr;
+}
+
+// Bits of InRange from the first to the end-th enemy, `position(i)` giving
+// enemy i's position.
+template <class Position> void measureRangeOf(const double own[3], int count, Position position) {
+    for (int first = 0; first < count; first += 64) {
+        const int end = count - first < 64 ? count : first + 64;
+        uint64_t word = 0; // kept in a register, stored once
+        for (int i = first; i < end; ++i) {
+            const double* p = position(i);
+            const double dx = own[0] - p[0], dy = own[1] - p[1], dz = own[2] - p[2];
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            const uint64_t engaged = (d2 < EngagementRangeSquared) & (d2 != 0);
+            word |= engaged << (i - first);
+        }
+        InRange[first >> 6] = word;
+    }
+}
+
 // Positions do not change during the step (only a dying ship's own step
 // moves it), so one measurement serves the beam and the missile loop.
 // Branch-free: the test is unpredictable and most enemies are out of range.
 void measureRange(const Ship& ship, const FleetState& enemies) {
     const int count = enemies.shipCount;
     clearBits(InRange, count);
-    const double x = ship.position[0], y = ship.position[1], z = ship.position[2];
-    for (int i = 0; i < count; ++i) {
-        const double* p = enemies.ships[i].position;
-        const double dx = x - p[0], dy = y - p[1], dz = z - p[2];
-        const double d2 = dx * dx + dy * dy + dz * dz;
-        const uint64_t engaged = (d2 < EngagementRangeSquared) & (d2 != 0);
-        InRange[i >> 6] |= engaged << (i & 63);
-    }
+    if (const double* xyz = copiedPositions(enemies))
+        measureRangeOf(ship.position, count, [xyz](int i) { return xyz + 3 * i; });
+    else
+        measureRangeOf(ship.position, count,
+                       [&enemies](int i) { return enemies.ships[i].position; });
 }
 
 // Returns the last node of the ship's beam list (the sentinel when empty).
@@ -125,7 +157,52 @@ void drawBeam(Ship& ship, const BeamShot& beam, const RaceData& ownRace) {
     glEnable(GL_LIGHTING);
     glEnable(GL_CULL_FACE);
 }
+
+void beginBattlePass() {
+    for (int f = 0; f < 2; ++f) {
+        const FleetState& fleet = Fleets[f];
+        PositionCopy& copy = Copies[f];
+        copy.ships = fleet.ships;
+        copy.count = fleet.shipCount;
+        copy.xyz.resize(3 * static_cast<size_t>(fleet.shipCount));
+        for (int i = 0; i < fleet.shipCount; ++i)
+            for (int axis = 0; axis < 3; ++axis)
+                copy.xyz[3 * static_cast<size_t>(i) + axis] = fleet.ships[i].position[axis];
+    }
+    CopiesLive = true;
+}
+
+void endBattlePass() {
+    CopiesLive = false;
+}
 } // namespace
+
+void runBattlePass() {
+    beginBattlePass();
+    for (int alliance = 1; alliance <= 2; ++alliance) {
+        FleetState& fleet = fleetOf(alliance);
+        for (int i = 0; i < fleet.shipCount; ++i) {
+            // The next ship's list heads are fetched while this one fights.
+            if (i + 1 < fleet.shipCount) {
+                __builtin_prefetch(fleet.ships[i + 1].shots);
+                __builtin_prefetch(fleet.ships[i + 1].missiles);
+            }
+            engage(fleet.ships[i]);
+            weaponsPass(fleet.ships[i]);
+        }
+    }
+    endBattlePass();
+}
+
+void positionChanged(const Ship& ship) {
+    if (!CopiesLive) return;
+    for (PositionCopy& copy : Copies) {
+        if (copy.count == 0 || &ship < copy.ships || &ship >= copy.ships + copy.count) continue;
+        const size_t i = static_cast<size_t>(&ship - copy.ships);
+        for (int axis = 0; axis < 3; ++axis)
+            copy.xyz[3 * i + axis] = ship.position[axis];
+    }
+}
 
 int rollVertex() {
     int r = drawRandom();

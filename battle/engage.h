@@ -11,6 +11,13 @@ constexpr double EngagementRangeSquared = 6.0;
 // Beams fire only when more than this has passed since (re)spawn.
 constexpr uint32_t BeamFireDelayMs = 1500;
 
+// The battle pass of a frame: each ship of alliance 1, then of alliance 2,
+// engages and then flies its beams and missiles. During the pass no ship moves
+// except by respawning, which reports it through positionChanged, so the range
+// tests read a compact copy of both fleets' positions.
+void runBattlePass();
+void positionChanged(const Ship& ship);
+
 // A hit point on the enemy's shield: 0..25 from one draw.
 int rollVertex();
 

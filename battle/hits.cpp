@@ -150,6 +150,7 @@ void respawnShip(Ship& ship) {
     ship.position[0] = x;
     ship.position[1] = y;
     ship.position[2] = 0;
+    positionChanged(ship);
 
     ship.phaseStart = clockNow() - 3000; // a new manoeuvre starts at once
     ship.phaseNow = clockNow();

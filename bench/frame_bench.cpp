@@ -4,6 +4,7 @@
 #include "data/fleet.h"
 #include "data/scene.h"
 #include "gl/gl_state.h"
+#include "gl/gl_table.h"
 #include "gl/null_gl.h"
 #include "platform/clock.h"
 #include "platform/random.h"
@@ -38,8 +39,9 @@ std::string dataSetDirectory() {
     return directory;
 }
 
-// Both fleets of `perSide` ships each, spread over the default races.
-void setUpBattle(int perSide) {
+// Settings for both fleets of `perSide` ships each, spread over the default
+// races, and a fresh null GL, clock, seed and smoke list; nothing loaded yet.
+void configureBattle(int perSide) {
     releaseFleet(Fleets[0]);
     releaseFleet(Fleets[1]);
     ProgramDirectory = dataSetDirectory();
@@ -61,14 +63,73 @@ void setUpBattle(int perSide) {
     useFakeClock(1000000);
     seedRandom(12345);
     createPuffList();
+}
+
+void setUpSceneOrExit() {
     if (!setUpScene()) {
         std::fprintf(stderr, "bench: scene set-up failed\n");
         std::exit(1);
     }
+}
+
+// A battle of `perSide` ships a side after five simulated seconds.
+void setUpBattle(int perSide) {
+    configureBattle(perSide);
+    setUpSceneOrExit();
     for (int i = 0; i < WarmUpFrames; ++i) {
         advanceFakeClock(FrameMs);
         RunFrame();
     }
+}
+
+// GL calls a frame makes, counted by wrappers around the installed table.
+long long GLCalls = 0;
+#define KGL_CORE(ret, name, params, args)                                                          \
+    ret(KGL_APIENTRY* counted_##name) params = nullptr;                                            \
+    ret KGL_APIENTRY count_##name params {                                                         \
+        ++GLCalls;                                                                                 \
+        return counted_##name args;                                                                \
+    }
+#define KGL_EXT KGL_CORE
+#include "gl/gl_functions.inc"
+#undef KGL_CORE
+#undef KGL_EXT
+
+double glCallsPerFrame(int frames) {
+#define KGL_CORE(ret, name, params, args)                                                          \
+    counted_##name = name;                                                                         \
+    name = count_##name;
+#define KGL_EXT KGL_CORE
+#include "gl/gl_functions.inc"
+#undef KGL_CORE
+#undef KGL_EXT
+    GLCalls = 0;
+    for (int i = 0; i < frames; ++i) {
+        advanceFakeClock(FrameMs);
+        RunFrame();
+    }
+#define KGL_CORE(ret, name, params, args) name = counted_##name;
+#define KGL_EXT KGL_CORE
+#include "gl/gl_functions.inc"
+#undef KGL_CORE
+#undef KGL_EXT
+    return static_cast<double>(GLCalls) / frames;
+}
+
+// How busy the battle is: beams and missiles in flight after the run.
+void reportWeapons(benchmark::State& state) {
+    long long beams = 0, missiles = 0;
+    for (int alliance = 1; alliance <= 2; ++alliance) {
+        const FleetState& fleet = fleetOf(alliance);
+        for (int i = 0; i < fleet.shipCount; ++i) {
+            for (const BeamShot* b = fleet.ships[i].shots->next; b; b = b->next)
+                ++beams;
+            for (const Missile* m = fleet.ships[i].missiles->next; m; m = m->next)
+                ++missiles;
+        }
+    }
+    state.counters["beams"] = static_cast<double>(beams);
+    state.counters["missiles"] = static_cast<double>(missiles);
 }
 
 void reportPerShip(benchmark::State& state, int perSide) {
@@ -86,6 +147,9 @@ void WholeFrame(benchmark::State& state) {
         RunFrame();
     }
     reportPerShip(state, perSide);
+    reportWeapons(state);
+    // The least a frame can cost: the program must make every one of these calls.
+    state.counters["gl_calls"] = glCallsPerFrame(20);
 }
 
 void BattlePasses(benchmark::State& state) {
@@ -93,21 +157,54 @@ void BattlePasses(benchmark::State& state) {
     setUpBattle(perSide);
     for (auto _ : state) {
         advanceFakeClock(FrameMs);
-        for (int alliance = 1; alliance <= 2; ++alliance) {
-            FleetState& fleet = fleetOf(alliance);
-            for (int i = 0; i < fleet.shipCount; ++i) {
-                engage(fleet.ships[i]);
-                weaponsPass(fleet.ships[i]);
-            }
-        }
+        runBattlePass();
         // Smoke is part of the battle's own bookkeeping: keep the list bounded.
         drawSmokePuffs();
     }
     reportPerShip(state, perSide);
 }
+
+// What the program does between its window appearing and its first frame
+// shown: the fleets and the effects file read from disk and uploaded, and the
+// first frame drawn (null GL, so without the driver's own share).
+void StartUp(benchmark::State& state) {
+    const int perSide = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        configureBattle(perSide);
+        state.ResumeTiming();
+        setUpSceneOrExit();
+        advanceFakeClock(FrameMs);
+        RunFrame();
+    }
+}
+
+// One call through the GL table into the null GL: with gl_calls, the floor under WholeFrame.
+void NullGLCall(benchmark::State& state) {
+    installNullGL();
+    for (auto _ : state)
+        glVertex3f(1.0f, 2.0f, 3.0f);
+}
 } // namespace
 
-BENCHMARK(WholeFrame)->Arg(10)->Arg(50)->Arg(200)->Arg(500)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BattlePasses)->Arg(10)->Arg(50)->Arg(200)->Arg(500)->Unit(benchmark::kMicrosecond);
+BENCHMARK(NullGLCall);
+BENCHMARK(StartUp)->Arg(0)->Arg(20)->Arg(500)->Unit(benchmark::kMillisecond);
+// A battle changes as it goes, so every run times the same ten simulated
+// seconds after the warm-up: the same work each time, whatever the machine.
+constexpr int MeasuredFrames = 10 * 1000 / FrameMs;
+BENCHMARK(WholeFrame)
+    ->Arg(10)
+    ->Arg(50)
+    ->Arg(200)
+    ->Arg(500)
+    ->Iterations(MeasuredFrames)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BattlePasses)
+    ->Arg(10)
+    ->Arg(50)
+    ->Arg(200)
+    ->Arg(500)
+    ->Iterations(MeasuredFrames)
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -39,7 +39,8 @@ void drawTile(const Tile& tile) {
 template <typename Step> void forEachShip(Step step) {
     for (int alliance = 1; alliance <= 2; ++alliance) {
         FleetState& fleet = fleetOf(alliance);
-        for (int i = 0; i < fleet.shipCount; ++i) step(fleet.ships[i]);
+        for (int i = 0; i < fleet.shipCount; ++i)
+            step(fleet.ships[i]);
     }
 }
 } // namespace
@@ -55,7 +56,8 @@ void drawBackground() {
         {3, 0, x1, 0, ym}, {4, x1, x2, 0, ym}, {5, x2, w, 0, ym},
         {0, 0, x1, ym, h}, {1, x1, x2, ym, h}, {2, x2, w, ym, h},
     };
-    for (const Tile& tile : tiles) drawTile(tile);
+    for (const Tile& tile : tiles)
+        drawTile(tile);
 }
 
 void RunFrame() {
@@ -88,11 +90,7 @@ void RunFrame() {
     drawAlliance(1);
     drawAlliance(2);
 
-    // Battle: each ship engages, then its beams and missiles fly; alliance 1 first.
-    forEachShip([](Ship& ship) {
-        engage(ship);
-        weaponsPass(ship);
-    });
+    runBattlePass();
 
     drawSmokePuffs();
 

@@ -259,3 +259,74 @@ TEST_F(Engage, ShieldlessLivingShipsTrailSmoke) {
         EXPECT_EQ(p->y, 2.0f);
     }
 }
+
+TEST_F(Engage, EnemiesBeyondSixtyFourAreVisitedInOrder) {
+    BattleWorld world(1, 130);
+    Ship& a = world.ship(1, 0);
+    for (int i = 0; i < 130; ++i)
+        place(world.ship(2, i), 50, 0, 0);
+    const int engaged[] = {0, 63, 64, 65, 127, 129};
+    for (int i : engaged)
+        place(world.ship(2, i), 1, 0.001 * i, 0);
+    setFakeClock(ClockStart + 2000);
+    const uint32_t seed = 99;
+    seedRandom(seed);
+    engage(a);
+    int k = 0;
+    for (int i : engaged)
+        EXPECT_EQ(beamVertexTo(a, i), referenceRoll(drawAfter(seed, k++))) << "beam to " << i;
+    const Missile* m = a.missiles->next;
+    for (int i : engaged) {
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->enemyIndex, i);
+        EXPECT_EQ(m->vertex, referenceRoll(drawAfter(seed, k++)));
+        m = m->next;
+    }
+    EXPECT_EQ(m, nullptr);
+
+    // Leaving range in the second word ends that beam only.
+    Ship& leaver = world.ship(2, 65);
+    const int slot = beamVertexTo(a, 65);
+    place(leaver, 50, 0, 0);
+    advanceFakeClock(1);
+    engage(a);
+    EXPECT_EQ(beamVertexTo(a, 65), -1);
+    EXPECT_EQ(leaver.impactGlow[slot], 0.0f);
+    EXPECT_EQ(countBeams(a), 5);
+    EXPECT_GE(beamVertexTo(a, 129), 0);
+}
+
+TEST_F(Engage, BattlePassSeesAShipWhereItRespawned) {
+    BattleWorld world(1, 1);
+    Ship& a = world.ship(1, 0);
+    Ship& b = world.ship(2, 0);
+    setFakeClock(ClockStart + 5000);
+    // Where `a` will respawn: the draws of a respawn from this seed.
+    const uint32_t seed = 31337;
+    double reborn[3];
+    {
+        seedRandom(seed);
+        Ship scratch;
+        respawnShip(scratch);
+        for (int i = 0; i < 3; ++i)
+            reborn[i] = scratch.position[i];
+    }
+    // `a` explodes far away and its last frame is due; `b` waits where it reappears.
+    place(a, 100, 0, 0);
+    a.dying = 1;
+    a.phaseStart = a.deathTime = clockNow() - 2940;
+    place(b, reborn[0] + 0.5, reborn[1], reborn[2]);
+
+    seedRandom(seed);
+    runBattlePass();
+    EXPECT_EQ(a.dying, 0);
+    EXPECT_EQ(a.position[0], reborn[0]);
+    ASSERT_EQ(countMissiles(b), 1) << "alliance 2 fights the ship at its new place";
+    EXPECT_EQ(b.missiles->next->enemyIndex, 0);
+
+    // Outside the pass the ships' own positions count.
+    place(a, -100, 0, 0);
+    advanceFakeClock(1);
+    engage(b);
+    EXPECT_EQ(countBeams(b), 0);
+}
