@@ -10,6 +10,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -18,65 +19,59 @@ constexpr double BeamLifeDivisor = 21.845;
 
 // Per-enemy views of one engage step, rebuilt at its start so that the loops
 // over the enemies neither walk the weapon lists nor measure a pair twice,
-// and visit only the enemies they act on. Bit i of word i / 64 stands for
-// enemy i. The buffers only grow.
-using Bits = std::vector<uint64_t>;
-Bits InRange;                      // the enemy is engaged (same answer in both loops)
-Bits BeamTo;                       // a beam to the enemy exists
-Bits MissileTo;                    // a missile to the enemy is in flight
+// and visit only the enemies they act on. One byte an enemy (0 or 1), padded
+// to whole groups of eight. The buffers only grow.
+using Flags = std::vector<uint8_t>;
+Flags InRange;                     // the enemy is engaged (same answer in both loops)
+Flags BeamTo;                      // a beam to the enemy exists
+Flags MissileTo;                   // a missile to the enemy is in flight
 std::vector<BeamShot*> BeamBefore; // node before the first beam to each enemy in BeamTo
 
-void clearBits(Bits& bits, int count) {
-    bits.assign(static_cast<size_t>(count + 63) / 64, 0);
+size_t paddedCount(int count) {
+    return (static_cast<size_t>(count) + 7) & ~size_t{7};
 }
-bool hasBit(const Bits& bits, int i) {
-    return (bits[i >> 6] >> (i & 63)) & 1;
-}
-void setBit(Bits& bits, int i) {
-    bits[i >> 6] |= uint64_t{1} << (i & 63);
+void clearFlags(Flags& flags, int count) {
+    flags.assign(paddedCount(count), 0);
 }
 
-// Calls visit(i) for each set bit of words(w) in ascending order of i, where
-// words(w) is read when the loop reaches word w.
-template <class Words, class Visit> void forEachBit(size_t wordCount, Words words, Visit visit) {
-    for (size_t w = 0; w < wordCount; ++w)
-        for (uint64_t bits = words(w); bits; bits &= bits - 1)
-            visit(static_cast<int>(w * 64 + static_cast<size_t>(std::countr_zero(bits))));
+uint64_t group(const Flags& flags, size_t first) {
+    uint64_t bytes;
+    std::memcpy(&bytes, flags.data() + first, sizeof bytes);
+    return bytes;
 }
 
-// Both fleets' positions side by side, copied for the battle pass so that the
-// range test reads 24 bytes an enemy instead of a cache line of its record.
-// Only live between beginBattlePass and endBattlePass; a respawn updates it.
+// Calls visit(i) for each enemy whose byte in groups(first) is set, in
+// ascending order of i; groups(first) gives the eight bytes from enemy
+// `first` on and is read when the loop gets there.
+template <class Groups, class Visit> void forEachFlagged(int count, Groups groups, Visit visit) {
+    for (size_t first = 0; first < static_cast<size_t>(count); first += 8)
+        for (uint64_t bytes = groups(first); bytes; bytes &= bytes - 1)
+            visit(static_cast<int>(first + static_cast<size_t>(std::countr_zero(bytes)) / 8));
+}
+
+// Both fleets' positions, one array an axis, copied for the battle pass so that
+// the range test streams through them instead of touching a cache line of each
+// enemy's record. Only live between beginBattlePass and endBattlePass; a
+// respawn updates it.
 struct PositionCopy {
     const Ship* ships = nullptr;
     int count = 0;
-    std::vector<double> xyz;
+    std::vector<double> axis[3];
 };
 PositionCopy Copies[2];
 bool CopiesLive = false;
 
-const double* copiedPositions(const FleetState& fleet) {
+const PositionCopy* copiedPositions(const FleetState& fleet) {
     if (!CopiesLive) return nullptr;
     for (const PositionCopy& copy : Copies)
-        if (copy.ships == fleet.ships && copy.count == fleet.shipCount) return copy.xyz.data();
+        if (copy.ships == fleet.ships && copy.count == fleet.shipCount) return &copy;
     return nullptr;
 }
 
-// Bits of InRange from the first to the end-th enemy, `position(i)` giving
-// enemy i's position.
-template <class Position> void measureRangeOf(const double own[3], int count, Position position) {
-    for (int first = 0; first < count; first += 64) {
-        const int end = count - first < 64 ? count : first + 64;
-        uint64_t word = 0; // kept in a register, stored once
-        for (int i = first; i < end; ++i) {
-            const double* p = position(i);
-            const double dx = own[0] - p[0], dy = own[1] - p[1], dz = own[2] - p[2];
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            const uint64_t engaged = (d2 < EngagementRangeSquared) & (d2 != 0);
-            word |= engaged << (i - first);
-        }
-        InRange[first >> 6] = word;
-    }
+uint8_t engaged(const double own[3], double x, double y, double z) {
+    const double dx = own[0] - x, dy = own[1] - y, dz = own[2] - z;
+    const double d2 = dx * dx + dy * dy + dz * dz;
+    return static_cast<uint8_t>((d2 < EngagementRangeSquared) & (d2 != 0));
 }
 
 // Positions do not change during the step (only a dying ship's own step
@@ -84,23 +79,32 @@ template <class Position> void measureRangeOf(const double own[3], int count, Po
 // Branch-free: the test is unpredictable and most enemies are out of range.
 void measureRange(const Ship& ship, const FleetState& enemies) {
     const int count = enemies.shipCount;
-    clearBits(InRange, count);
-    if (const double* xyz = copiedPositions(enemies))
-        measureRangeOf(ship.position, count, [xyz](int i) { return xyz + 3 * i; });
-    else
-        measureRangeOf(ship.position, count,
-                       [&enemies](int i) { return enemies.ships[i].position; });
+    clearFlags(InRange, count);
+    uint8_t* near = InRange.data();
+    const double* own = ship.position;
+    if (const PositionCopy* copy = copiedPositions(enemies)) {
+        const double* x = copy->axis[0].data();
+        const double* y = copy->axis[1].data();
+        const double* z = copy->axis[2].data();
+        for (int i = 0; i < count; ++i)
+            near[i] = engaged(own, x[i], y[i], z[i]);
+    } else {
+        for (int i = 0; i < count; ++i) {
+            const double* p = enemies.ships[i].position;
+            near[i] = engaged(own, p[0], p[1], p[2]);
+        }
+    }
 }
 
 // Returns the last node of the ship's beam list (the sentinel when empty).
 BeamShot* indexBeams(Ship& ship, int enemyCount) {
-    clearBits(BeamTo, enemyCount);
+    clearFlags(BeamTo, enemyCount);
     if (BeamBefore.size() < static_cast<size_t>(enemyCount)) BeamBefore.resize(enemyCount);
     BeamShot* node = ship.shots;
     for (; node->next; node = node->next) {
         const int e = node->next->enemyIndex;
-        if (e < 0 || e >= enemyCount || hasBit(BeamTo, e)) continue;
-        setBit(BeamTo, e);
+        if (e < 0 || e >= enemyCount || BeamTo[e]) continue;
+        BeamTo[e] = 1;
         BeamBefore[e] = node;
     }
     return node;
@@ -108,11 +112,11 @@ BeamShot* indexBeams(Ship& ship, int enemyCount) {
 
 // Returns the last node of the ship's missile list (the sentinel when empty).
 Missile* indexMissiles(const Ship& ship, int enemyCount) {
-    clearBits(MissileTo, enemyCount);
+    clearFlags(MissileTo, enemyCount);
     Missile* node = ship.missiles;
     for (; node->next; node = node->next) {
         const int e = node->next->enemyIndex;
-        if (e >= 0 && e < enemyCount) setBit(MissileTo, e);
+        if (e >= 0 && e < enemyCount) MissileTo[e] = 1;
     }
     return node;
 }
@@ -126,7 +130,7 @@ void dropIndexedBeam(BeamShot* before, BeamShot*& tail) {
     if (gone == tail) tail = before;
     if (BeamShot* follower = before->next) {
         const int e = follower->enemyIndex;
-        if (e >= 0 && static_cast<size_t>(e) < BeamBefore.size() && hasBit(BeamTo, e) &&
+        if (e >= 0 && static_cast<size_t>(e) < BeamBefore.size() && BeamTo[e] &&
             BeamBefore[e] == gone)
             BeamBefore[e] = before;
     }
@@ -164,10 +168,11 @@ void beginBattlePass() {
         PositionCopy& copy = Copies[f];
         copy.ships = fleet.ships;
         copy.count = fleet.shipCount;
-        copy.xyz.resize(3 * static_cast<size_t>(fleet.shipCount));
-        for (int i = 0; i < fleet.shipCount; ++i)
-            for (int axis = 0; axis < 3; ++axis)
-                copy.xyz[3 * static_cast<size_t>(i) + axis] = fleet.ships[i].position[axis];
+        for (int axis = 0; axis < 3; ++axis) {
+            copy.axis[axis].resize(static_cast<size_t>(fleet.shipCount));
+            for (int i = 0; i < fleet.shipCount; ++i)
+                copy.axis[axis][i] = fleet.ships[i].position[axis];
+        }
     }
     CopiesLive = true;
 }
@@ -200,7 +205,7 @@ void positionChanged(const Ship& ship) {
         if (copy.count == 0 || &ship < copy.ships || &ship >= copy.ships + copy.count) continue;
         const size_t i = static_cast<size_t>(&ship - copy.ships);
         for (int axis = 0; axis < 3; ++axis)
-            copy.xyz[3 * i + axis] = ship.position[axis];
+            copy.axis[axis][i] = ship.position[axis];
     }
 }
 
@@ -223,25 +228,24 @@ void engage(Ship& ship) {
             // Enemies in range get a roll and a beam if they have none; a beam
             // to an enemy out of range ends.
             BeamShot* tail = indexBeams(ship, count);
-            forEachBit(
-                InRange.size(), [](size_t w) { return InRange[w] | BeamTo[w]; },
+            forEachFlagged(
+                count, [](size_t first) { return group(InRange, first) | group(BeamTo, first); },
                 [&](int i) {
-                    if (!hasBit(InRange, i)) {
+                    if (!InRange[i]) {
                         dropIndexedBeam(BeamBefore[i], tail);
                         return;
                     }
                     // The roll is drawn even when a beam to this enemy already exists.
                     const int vertex = rollVertex();
-                    if (!hasBit(BeamTo, i)) tail = appendBeam(tail, enemies.ships[i], i, vertex);
+                    if (!BeamTo[i]) tail = appendBeam(tail, enemies.ships[i], i, vertex);
                 });
         }
         Missile* tail = indexMissiles(ship, count);
-        forEachBit(
-            InRange.size(), [](size_t w) { return InRange[w]; },
+        forEachFlagged(
+            count, [](size_t first) { return group(InRange, first); },
             [&](int i) {
                 const int vertex = rollVertex();
-                if (!hasBit(MissileTo, i))
-                    tail = appendMissile(tail, ship, enemies.ships[i], i, vertex);
+                if (!MissileTo[i]) tail = appendMissile(tail, ship, enemies.ships[i], i, vertex);
             });
     }
     if (ship.shieldsUp == 0 && ship.dying == 0) spawnSmokePuff(PuffListHead, ship.position);
