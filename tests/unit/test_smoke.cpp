@@ -138,3 +138,26 @@ TEST_F(SmokeTest, EmptyOrMissingListDrawsNothing) {
     EXPECT_EQ(findCall("glBegin"), -1);
     removeNextPuff(nullptr);
 }
+
+TEST_F(SmokeTest, DropsAfterTheLastPuffExpiredOrWasAddedStillGoAtTheEnd) {
+    const double position[3] = {0, 0, 0};
+    const uint32_t dropping = seedDrawing(30000);
+    for (int i = 0; i < 3; ++i) {
+        seedRandom(dropping);
+        spawnSmokePuff(PuffListHead, position);
+    }
+    ASSERT_EQ(puffCount(), 3);
+    advanceFakeClock(800);
+    drawSmokePuffs(); // all three expire, the last one with them
+    ASSERT_EQ(puffCount(), 0);
+
+    seedRandom(dropping);
+    spawnSmokePuff(PuffListHead, position);
+    ASSERT_EQ(puffCount(), 1);
+    const SmokePuff* own = appendPuff(clockNow(), 7.0f); // linked on by hand
+    seedRandom(dropping);
+    spawnSmokePuff(PuffListHead, position);
+    ASSERT_EQ(puffCount(), 3);
+    EXPECT_EQ(own->next, PuffListHead->next->next->next);
+    EXPECT_EQ(own->next->next, nullptr);
+}
