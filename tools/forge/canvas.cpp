@@ -34,6 +34,18 @@ float* pixelAt(Canvas& canvas, int x, int y) {
     return &canvas.rgba[(static_cast<size_t>(y) * canvas.width + x) * 4];
 }
 
+void setPixel(Canvas& canvas, int x, int y, Colour colour) {
+    float* p = pixelAt(canvas, x, y);
+    p[0] = colour.r;
+    p[1] = colour.g;
+    p[2] = colour.b;
+}
+
+void setPixel(Canvas& canvas, int x, int y, Colour colour, float alpha) {
+    setPixel(canvas, x, y, colour);
+    pixelAt(canvas, x, y)[3] = alpha;
+}
+
 const float* pixelAt(const Canvas& canvas, int x, int y) {
     return &canvas.rgba[(static_cast<size_t>(y) * canvas.width + x) * 4];
 }

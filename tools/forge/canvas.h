@@ -26,6 +26,22 @@ const float* pixelAt(const Canvas& canvas, int x, int y);
 // Pixel with wrapped coordinates (for pictures that tile).
 float* wrappedPixel(Canvas& canvas, int x, int y);
 
+// Writes the pixel's colour (keeping its alpha), or its colour and alpha.
+void setPixel(Canvas& canvas, int x, int y, Colour colour);
+void setPixel(Canvas& canvas, int x, int y, Colour colour, float alpha);
+
+// Calls paint(x, y) for every pixel, row by row from row 0.
+template <class Paint> void forEachPixel(const Canvas& canvas, Paint paint) {
+    for (int y = 0; y < canvas.height; ++y)
+        for (int x = 0; x < canvas.width; ++x)
+            paint(x, y);
+}
+
+// The centre of pixel i on an axis `size` pixels long, from -0.5 to 0.5.
+inline float centred(int i, float size) {
+    return (static_cast<float>(i) + 0.5f) / size - 0.5f;
+}
+
 // Lays `colour` over the pixel with coverage `amount` (0..1).
 void blendPixel(float* pixel, Colour colour, float amount);
 

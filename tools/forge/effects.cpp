@@ -82,54 +82,46 @@ Canvas paintExplosionFrame(int size, int frame) {
         sparks.push_back({reach * static_cast<float>(turnCos(around)),
                           reach * static_cast<float>(turnSin(around)), sparkFade * (1.0f - phase)});
     }
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float px = (static_cast<float>(x) + 0.5f) / fs - 0.5f;
-            float py = (static_cast<float>(y) + 0.5f) / fs - 0.5f;
-            float r = std::sqrt(px * px + py * py);
-            if (r >= 0.5f) continue; // the corners stay clear
-            float n = fbm3(px * 7.0f, py * 7.0f, time, 301u, 4, NoisePeriod);
-            float inner = fbm3(px * 11.0f + 3.1f, py * 11.0f, time, 302u, 3, NoisePeriod);
-            float d = r / e.radius - 0.55f * n;
-            float density = 1.0f - smoothstep(0.55f, 1.0f, d);
-            if (e.breakup > 0.0f) {
-                float keep =
-                    smoothstep(e.breakup * 0.7f, e.breakup * 0.7f + 0.25f, 0.5f + 0.8f * inner);
-                density *= mix(1.0f, keep, e.breakup);
-            }
-            float temperature = e.heat * (1.25f - 0.8f * r / e.radius) + 0.35f * inner;
-            // A soft glow around the ball.
-            float halo = 0.45f * e.heat * soft(r, e.radius * 1.3f);
-            float alpha = (density > halo ? density : halo) * e.opacity;
-            Colour c = fireColour(density > halo ? temperature : 0.45f * e.heat + 0.2f);
-            // Soot darkens the cooling ball after the loop.
-            c = mixColour(c, {0.10f, 0.07f, 0.06f},
-                          soot * (1.0f - smoothstep(-0.35f, 0.05f, inner)));
-
-            if (flash > 0.0f) {
-                float core = flash * (soft(r, 0.05f + 0.12f * (1.0f - flash)) +
-                                      0.6f * soft(px < 0 ? -px : px, 0.01f) * soft(r, 0.3f) +
-                                      0.6f * soft(py < 0 ? -py : py, 0.01f) * soft(r, 0.3f));
-                c = mixColour(c, {1.0f, 1.0f, 0.95f}, clamp01(core));
-                alpha = alpha > core ? alpha : clamp01(core);
-            }
-            for (const Spark& spark : sparks) {
-                float ds =
-                    std::sqrt((px - spark.x) * (px - spark.x) + (py - spark.y) * (py - spark.y));
-                float v = spark.strength * soft(ds, 0.012f);
-                if (v > 0.01f) {
-                    c = mixColour(c, fireColour(0.8f), clamp01(v * 1.5f));
-                    alpha = alpha > v ? alpha : v;
-                }
-            }
-            alpha *= 1.0f - smoothstep(0.44f, 0.5f, r);
-            float* p = pixelAt(canvas, x, y);
-            p[0] = c.r;
-            p[1] = c.g;
-            p[2] = c.b;
-            p[3] = clamp01(alpha);
+    forEachPixel(canvas, [&](int x, int y) {
+        float px = centred(x, fs);
+        float py = centred(y, fs);
+        float r = std::sqrt(px * px + py * py);
+        if (r >= 0.5f) return; // the corners stay clear
+        float n = fbm3(px * 7.0f, py * 7.0f, time, 301u, 4, NoisePeriod);
+        float inner = fbm3(px * 11.0f + 3.1f, py * 11.0f, time, 302u, 3, NoisePeriod);
+        float d = r / e.radius - 0.55f * n;
+        float density = 1.0f - smoothstep(0.55f, 1.0f, d);
+        if (e.breakup > 0.0f) {
+            float keep =
+                smoothstep(e.breakup * 0.7f, e.breakup * 0.7f + 0.25f, 0.5f + 0.8f * inner);
+            density *= mix(1.0f, keep, e.breakup);
         }
-    }
+        float temperature = e.heat * (1.25f - 0.8f * r / e.radius) + 0.35f * inner;
+        // A soft glow around the ball.
+        float halo = 0.45f * e.heat * soft(r, e.radius * 1.3f);
+        float alpha = (density > halo ? density : halo) * e.opacity;
+        Colour c = fireColour(density > halo ? temperature : 0.45f * e.heat + 0.2f);
+        // Soot darkens the cooling ball after the loop.
+        c = mixColour(c, {0.10f, 0.07f, 0.06f}, soot * (1.0f - smoothstep(-0.35f, 0.05f, inner)));
+
+        if (flash > 0.0f) {
+            float core = flash * (soft(r, 0.05f + 0.12f * (1.0f - flash)) +
+                                  0.6f * soft(px < 0 ? -px : px, 0.01f) * soft(r, 0.3f) +
+                                  0.6f * soft(py < 0 ? -py : py, 0.01f) * soft(r, 0.3f));
+            c = mixColour(c, {1.0f, 1.0f, 0.95f}, clamp01(core));
+            alpha = alpha > core ? alpha : clamp01(core);
+        }
+        for (const Spark& spark : sparks) {
+            float ds = std::sqrt((px - spark.x) * (px - spark.x) + (py - spark.y) * (py - spark.y));
+            float v = spark.strength * soft(ds, 0.012f);
+            if (v > 0.01f) {
+                c = mixColour(c, fireColour(0.8f), clamp01(v * 1.5f));
+                alpha = alpha > v ? alpha : v;
+            }
+        }
+        alpha *= 1.0f - smoothstep(0.44f, 0.5f, r);
+        setPixel(canvas, x, y, c, clamp01(alpha));
+    });
     return canvas;
 }
 
@@ -137,62 +129,48 @@ Canvas paintShieldPattern(int size) {
     Canvas canvas = makeCanvas(size, size, {1, 1, 1}, 0.0f);
     const int cells = 8;
     float fs = static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float fx = (static_cast<float>(x) + 0.5f) * cells / fs;
-            float fy = (static_cast<float>(y) + 0.5f) * cells / fs;
-            CellDistance cell = cellNoise(fx, fy, 611u, cells);
-            float edge = 1.0f - smoothstep(0.0f, 0.12f, cell.second - cell.nearest);
-            float swirl = 0.5f + 0.5f * fbm2(fx * 0.5f, fy * 0.5f, 612u, 4, cells / 2);
-            float alpha = 0.45f + 0.35f * swirl + 0.5f * edge;
-            float white = 0.75f + 0.25f * edge;
-            float* p = pixelAt(canvas, x, y);
-            p[0] = white;
-            p[1] = white;
-            p[2] = white;
-            p[3] = clamp01(alpha);
-        }
-    }
+    forEachPixel(canvas, [&](int x, int y) {
+        float fx = (static_cast<float>(x) + 0.5f) * cells / fs;
+        float fy = (static_cast<float>(y) + 0.5f) * cells / fs;
+        CellDistance cell = cellNoise(fx, fy, 611u, cells);
+        float edge = 1.0f - smoothstep(0.0f, 0.12f, cell.second - cell.nearest);
+        float swirl = 0.5f + 0.5f * fbm2(fx * 0.5f, fy * 0.5f, 612u, 4, cells / 2);
+        float alpha = 0.45f + 0.35f * swirl + 0.5f * edge;
+        float white = 0.75f + 0.25f * edge;
+        setPixel(canvas, x, y, {white, white, white}, clamp01(alpha));
+    });
     return canvas;
 }
 
 Canvas paintBlastRing(int size) {
     Canvas canvas = makeCanvas(size, size, {1, 1, 1}, 0.0f);
     float fs = static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float px = (static_cast<float>(x) + 0.5f) / fs - 0.5f;
-            float py = (static_cast<float>(y) + 0.5f) / fs - 0.5f;
-            float r = std::sqrt(px * px + py * py);
-            float ux = r > 0.0f ? px / r : 1.0f, uy = r > 0.0f ? py / r : 0.0f;
-            // Streaks: noise sampled on the circle of directions.
-            float streak = 0.5f + 0.5f * fbm2(ux * 4.0f + 10.0f, uy * 4.0f + 10.0f, 701u, 4);
-            float ringAt = 0.40f + 0.03f * streak;
-            float ring = soft(r > ringAt ? r - ringAt : ringAt - r, 0.03f);
-            float fill = 0.3f * smoothstep(0.1f, ringAt, r) * (0.5f + streak);
-            float alpha = clamp01(ring + fill) * (1.0f - smoothstep(0.44f, 0.49f, r));
-            float hot = clamp01(ring * 1.2f);
-            float* p = pixelAt(canvas, x, y);
-            p[0] = 1.0f;
-            p[1] = 0.75f + 0.25f * hot;
-            p[2] = 0.45f + 0.55f * hot;
-            p[3] = alpha;
-        }
-    }
+    forEachPixel(canvas, [&](int x, int y) {
+        float px = centred(x, fs);
+        float py = centred(y, fs);
+        float r = std::sqrt(px * px + py * py);
+        float ux = r > 0.0f ? px / r : 1.0f, uy = r > 0.0f ? py / r : 0.0f;
+        // Streaks: noise sampled on the circle of directions.
+        float streak = 0.5f + 0.5f * fbm2(ux * 4.0f + 10.0f, uy * 4.0f + 10.0f, 701u, 4);
+        float ringAt = 0.40f + 0.03f * streak;
+        float ring = soft(r > ringAt ? r - ringAt : ringAt - r, 0.03f);
+        float fill = 0.3f * smoothstep(0.1f, ringAt, r) * (0.5f + streak);
+        float alpha = clamp01(ring + fill) * (1.0f - smoothstep(0.44f, 0.49f, r));
+        float hot = clamp01(ring * 1.2f);
+        setPixel(canvas, x, y, {1.0f, 0.75f + 0.25f * hot, 0.45f + 0.55f * hot}, alpha);
+    });
     return canvas;
 }
 
 Canvas paintSpark(int size) {
     Canvas canvas = makeCanvas(size, size, {1.0f, 0.9f, 0.6f}, 0.0f);
     float fs = static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float px = (static_cast<float>(x) + 0.5f) / fs - 0.5f;
-            float py = (static_cast<float>(y) + 0.5f) / fs - 0.5f;
-            float r = std::sqrt(px * px + py * py);
-            pixelAt(canvas, x, y)[3] = soft(r, 0.12f) * (1.0f - smoothstep(0.4f, 0.5f, r));
-        }
-    }
+    forEachPixel(canvas, [&](int x, int y) {
+        float px = centred(x, fs);
+        float py = centred(y, fs);
+        float r = std::sqrt(px * px + py * py);
+        pixelAt(canvas, x, y)[3] = soft(r, 0.12f) * (1.0f - smoothstep(0.4f, 0.5f, r));
+    });
     return canvas;
 }
 
@@ -201,48 +179,37 @@ Canvas paintScorch(int size) {
     Canvas canvas = makeCanvas(size, size, {1, 1, 1}, 0.0f);
     const int period = 4;
     float fs = static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float fx = (static_cast<float>(x) + 0.5f) * period / fs;
-            float fy = (static_cast<float>(y) + 0.5f) * period / fs;
-            float burn = fbm2(fx, fy, 801u, 5, period);
-            CellDistance crack = cellNoise(fx * 2.0f, fy * 2.0f, 802u, 2 * period);
-            float soot = smoothstep(-0.05f, 0.3f, burn);
-            float hole = smoothstep(0.3f, 0.42f, burn);
-            float cracks = soot * (1.0f - smoothstep(0.0f, 0.06f, crack.second - crack.nearest));
-            Colour c = mixColour({1, 1, 1}, {0.32f, 0.26f, 0.22f}, soot);
-            c = mixColour(c, {0.04f, 0.03f, 0.03f}, clamp01(hole + 0.7f * cracks));
-            // Glowing rims around the holes, as far as a multiply can show them.
-            float rim = hole * (1.0f - hole) * 4.0f;
-            c = mixColour(c, {1.0f, 0.45f, 0.12f}, 0.5f * rim);
-            float* p = pixelAt(canvas, x, y);
-            p[0] = c.r;
-            p[1] = c.g;
-            p[2] = c.b;
-            p[3] = clamp01(soot + hole);
-        }
-    }
+    forEachPixel(canvas, [&](int x, int y) {
+        float fx = (static_cast<float>(x) + 0.5f) * period / fs;
+        float fy = (static_cast<float>(y) + 0.5f) * period / fs;
+        float burn = fbm2(fx, fy, 801u, 5, period);
+        CellDistance crack = cellNoise(fx * 2.0f, fy * 2.0f, 802u, 2 * period);
+        float soot = smoothstep(-0.05f, 0.3f, burn);
+        float hole = smoothstep(0.3f, 0.42f, burn);
+        float cracks = soot * (1.0f - smoothstep(0.0f, 0.06f, crack.second - crack.nearest));
+        Colour c = mixColour({1, 1, 1}, {0.32f, 0.26f, 0.22f}, soot);
+        c = mixColour(c, {0.04f, 0.03f, 0.03f}, clamp01(hole + 0.7f * cracks));
+        // Glowing rims around the holes, as far as a multiply can show them.
+        float rim = hole * (1.0f - hole) * 4.0f;
+        c = mixColour(c, {1.0f, 0.45f, 0.12f}, 0.5f * rim);
+        setPixel(canvas, x, y, c, clamp01(soot + hole));
+    });
     return canvas;
 }
 
 Canvas paintSmoke(int size) {
     Canvas canvas = makeCanvas(size, size, {0.9f, 0.9f, 0.9f}, 0.0f);
     float fs = static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float px = (static_cast<float>(x) + 0.5f) / fs - 0.5f;
-            float py = (static_cast<float>(y) + 0.5f) / fs - 0.5f;
-            float r = std::sqrt(px * px + py * py);
-            float n = fbm2(px * 6.0f + 20.0f, py * 6.0f + 20.0f, 901u, 4);
-            float body = 1.0f - smoothstep(0.12f, 0.46f, r - 0.08f * n);
-            float grey = 0.9f + 0.1f * n;
-            float* p = pixelAt(canvas, x, y);
-            p[0] = grey;
-            p[1] = grey;
-            p[2] = grey * 1.02f;
-            p[3] = clamp01(body * (0.75f + 0.35f * n)) * (1.0f - smoothstep(0.44f, 0.5f, r));
-        }
-    }
+    forEachPixel(canvas, [&](int x, int y) {
+        float px = centred(x, fs);
+        float py = centred(y, fs);
+        float r = std::sqrt(px * px + py * py);
+        float n = fbm2(px * 6.0f + 20.0f, py * 6.0f + 20.0f, 901u, 4);
+        float body = 1.0f - smoothstep(0.12f, 0.46f, r - 0.08f * n);
+        float grey = 0.9f + 0.1f * n;
+        setPixel(canvas, x, y, {grey, grey, grey * 1.02f},
+                 clamp01(body * (0.75f + 0.35f * n)) * (1.0f - smoothstep(0.44f, 0.5f, r)));
+    });
     return canvas;
 }
 

@@ -145,31 +145,25 @@ void paintChitin(Canvas& canvas, const PlatingPaint& paint) {
     const int size = canvas.width;
     const int cells = 6;
     float s = static_cast<float>(cells) / static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float fx = (static_cast<float>(x) + 0.5f) * s, fy = (static_cast<float>(y) + 0.5f) * s;
-            // Warp the cells a little so they look grown, not drawn.
-            float wx = fx + 0.25f * noise2(fx * 2.0f, fy * 2.0f, paint.seed, 2 * cells, 2 * cells);
-            float wy =
-                fy + 0.25f * noise2(fx * 2.0f, fy * 2.0f, paint.seed + 5, 2 * cells, 2 * cells);
-            CellDistance cell = cellNoise(wx, wy, paint.seed + 9, cells);
-            float crevice = cell.second - cell.nearest;
-            float tone = hashUnit(cell.id) - 0.5f;
-            float dome = 1.15f - 0.6f * cell.nearest;
-            Colour c = paint.base * (dome * (1.0f + 0.25f * tone));
-            float mottle = fbm2(fx * 3.0f, fy * 3.0f, paint.seed + 3, 3, 3 * cells);
-            c = c * (1.0f + 0.3f * mottle);
-            float edge = smoothstep(0.02f, 0.14f, crevice);
-            c = mixColour(paint.dark, c, edge);
-            float vein = (1.0f - smoothstep(0.0f, 0.05f, crevice)) *
-                         smoothstep(-0.1f, 0.3f, fbm2(fx, fy, paint.seed + 4, 2, cells));
-            c = mixColour(c, paint.marking, 0.8f * vein);
-            float* px = pixelAt(canvas, x, y);
-            px[0] = c.r;
-            px[1] = c.g;
-            px[2] = c.b;
-        }
-    }
+    forEachPixel(canvas, [&](int x, int y) {
+        float fx = (static_cast<float>(x) + 0.5f) * s, fy = (static_cast<float>(y) + 0.5f) * s;
+        // Warp the cells a little so they look grown, not drawn.
+        float wx = fx + 0.25f * noise2(fx * 2.0f, fy * 2.0f, paint.seed, 2 * cells, 2 * cells);
+        float wy = fy + 0.25f * noise2(fx * 2.0f, fy * 2.0f, paint.seed + 5, 2 * cells, 2 * cells);
+        CellDistance cell = cellNoise(wx, wy, paint.seed + 9, cells);
+        float crevice = cell.second - cell.nearest;
+        float tone = hashUnit(cell.id) - 0.5f;
+        float dome = 1.15f - 0.6f * cell.nearest;
+        Colour c = paint.base * (dome * (1.0f + 0.25f * tone));
+        float mottle = fbm2(fx * 3.0f, fy * 3.0f, paint.seed + 3, 3, 3 * cells);
+        c = c * (1.0f + 0.3f * mottle);
+        float edge = smoothstep(0.02f, 0.14f, crevice);
+        c = mixColour(paint.dark, c, edge);
+        float vein = (1.0f - smoothstep(0.0f, 0.05f, crevice)) *
+                     smoothstep(-0.1f, 0.3f, fbm2(fx, fy, paint.seed + 4, 2, cells));
+        c = mixColour(c, paint.marking, 0.8f * vein);
+        setPixel(canvas, x, y, c);
+    });
 }
 
 // A soft bright blob: 1 at the centre, falling off with distance d over `radius`.
@@ -192,40 +186,35 @@ Canvas paintPlating(int size, const PlatingPaint& paint) {
 Canvas paintEngine(int size, Colour metal, Colour glowColour, uint32_t seed) {
     Canvas canvas = makeCanvas(size, size, metal);
     float fs = static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            Colour c = metal;
-            float wear = 1.0f + 0.12f * fbm2(static_cast<float>(x) * 8.0f / fs,
-                                             static_cast<float>(y) * 8.0f / fs, seed, 3, 8);
-            if (y < size / 2) {
-                // Ribs around the engine (v runs along it) and seams along it.
-                int rib = y % 6;
-                if (rib == 0) c = c * 1.3f;
-                if (rib == 4 || rib == 5) c = c * 0.55f;
-                if (x % (size / 4) == 0) c = c * 0.6f;
-                c = c * wear;
+    forEachPixel(canvas, [&](int x, int y) {
+        Colour c = metal;
+        float wear = 1.0f + 0.12f * fbm2(static_cast<float>(x) * 8.0f / fs,
+                                         static_cast<float>(y) * 8.0f / fs, seed, 3, 8);
+        if (y < size / 2) {
+            // Ribs around the engine (v runs along it) and seams along it.
+            int rib = y % 6;
+            if (rib == 0) c = c * 1.3f;
+            if (rib == 4 || rib == 5) c = c * 0.55f;
+            if (x % (size / 4) == 0) c = c * 0.6f;
+            c = c * wear;
+        } else {
+            float dx = centred(x, fs);
+            float dy = (static_cast<float>(y) + 0.5f) / fs - 0.75f;
+            float d = std::sqrt(dx * dx + dy * dy) / 0.25f; // 1 at the nozzle rim
+            if (d < 0.82f) {
+                float hot = 1.0f - smoothstep(0.0f, 0.55f, d);
+                c = mixColour(glowColour, {1.0f, 1.0f, 0.95f}, hot * hot);
+                c = c * (1.0f - 0.35f * smoothstep(0.5f, 0.82f, d));
+            } else if (d < 0.9f) {
+                c = metal * 0.35f; // the nozzle lip's shadow
+            } else if (d < 1.0f) {
+                c = metal * 1.25f;
             } else {
-                float dx = (static_cast<float>(x) + 0.5f) / fs - 0.5f;
-                float dy = (static_cast<float>(y) + 0.5f) / fs - 0.75f;
-                float d = std::sqrt(dx * dx + dy * dy) / 0.25f; // 1 at the nozzle rim
-                if (d < 0.82f) {
-                    float hot = 1.0f - smoothstep(0.0f, 0.55f, d);
-                    c = mixColour(glowColour, {1.0f, 1.0f, 0.95f}, hot * hot);
-                    c = c * (1.0f - 0.35f * smoothstep(0.5f, 0.82f, d));
-                } else if (d < 0.9f) {
-                    c = metal * 0.35f; // the nozzle lip's shadow
-                } else if (d < 1.0f) {
-                    c = metal * 1.25f;
-                } else {
-                    c = metal * (0.7f * wear);
-                }
+                c = metal * (0.7f * wear);
             }
-            float* px = pixelAt(canvas, x, y);
-            px[0] = c.r;
-            px[1] = c.g;
-            px[2] = c.b;
         }
-    }
+        setPixel(canvas, x, y, c);
+    });
     return canvas;
 }
 
@@ -233,88 +222,77 @@ Canvas paintCanopy(int size, Colour glass, Colour lights, uint32_t seed) {
     Canvas canvas = makeCanvas(size, size, glass);
     float fs = static_cast<float>(size);
     int cell = size / 8;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float fy = static_cast<float>(y) / fs;
-            Colour c = glass * (0.7f + 0.5f * fy);
-            // A diagonal reflection band that wraps with the tile.
-            float band = static_cast<float>(turnSin(static_cast<double>(x + 2 * y) / size));
-            c = c + Colour{0.25f, 0.28f, 0.3f} * smoothstep(0.75f, 1.0f, band);
-            // Window frames and a few lit panes.
-            int wx = x % cell, wy = y % cell;
-            if (wx == 0 || wy == 0) {
-                c = glass * 0.3f;
-            } else if (hashUnit(hash2(x / cell, y / cell, seed)) < 0.35f && wx > 1 && wy > 1 &&
-                       wx < cell - 1 && wy < cell - 1) {
-                c = mixColour(c, lights, 0.85f);
-            }
-            float* px = pixelAt(canvas, x, y);
-            px[0] = c.r;
-            px[1] = c.g;
-            px[2] = c.b;
+    forEachPixel(canvas, [&](int x, int y) {
+        float fy = static_cast<float>(y) / fs;
+        Colour c = glass * (0.7f + 0.5f * fy);
+        // A diagonal reflection band that wraps with the tile.
+        float band = static_cast<float>(turnSin(static_cast<double>(x + 2 * y) / size));
+        c = c + Colour{0.25f, 0.28f, 0.3f} * smoothstep(0.75f, 1.0f, band);
+        // Window frames and a few lit panes.
+        int wx = x % cell, wy = y % cell;
+        if (wx == 0 || wy == 0) {
+            c = glass * 0.3f;
+        } else if (hashUnit(hash2(x / cell, y / cell, seed)) < 0.35f && wx > 1 && wy > 1 &&
+                   wx < cell - 1 && wy < cell - 1) {
+            c = mixColour(c, lights, 0.85f);
         }
-    }
+        setPixel(canvas, x, y, c);
+    });
     return canvas;
 }
 
 Canvas paintMissile(int size, MissileShape shape, Colour core, Colour halo) {
     Canvas canvas = makeCanvas(size, size, halo, 0.0f);
     float fs = static_cast<float>(size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            // The missile fills about a third of the sprite; its glow fades out before the edge.
-            const float zoom = 1.0f / 0.7f;
-            float dx = ((static_cast<float>(x) + 0.5f) / fs - 0.5f) * zoom;
-            float dy = ((static_cast<float>(y) + 0.5f) / fs - 0.5f) * zoom;
-            float r = std::sqrt(dx * dx + dy * dy);
-            float c1 = r > 0.0f ? dx / r : 1.0f; // cosine of the angle around the centre
-            float heat = 0.0f;                   // white-hot part
-            float alpha = 0.0f;                  // coloured glow
-            switch (shape) {
-            case MissileShape::Flare: {
-                float ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
-                float spikes = glow(ay, 0.012f) * (1.0f - smoothstep(0.05f, 0.4f, ax)) +
-                               glow(ax, 0.012f) * (1.0f - smoothstep(0.05f, 0.4f, ay));
-                heat = glow(r, 0.05f);
-                alpha = glow(r, 0.12f) + 0.9f * spikes;
-                break;
-            }
-            case MissileShape::Plasma: {
-                float ring = glow(r - 0.16f < 0 ? 0.16f - r : r - 0.16f, 0.025f);
-                heat = glow(r, 0.07f);
-                alpha = glow(r, 0.15f) + 0.8f * ring;
-                break;
-            }
-            case MissileShape::Spore: {
-                float c2 = c1 * c1;
-                float cos6 = 32 * c2 * c2 * c2 - 48 * c2 * c2 + 18 * c2 - 1;
-                float reach = 0.1f + 0.1f * (cos6 > 0 ? cos6 * cos6 : 0.0f);
-                heat = glow(r, 0.045f);
-                alpha = glow(r, reach);
-                break;
-            }
-            case MissileShape::Halo: {
-                float ring = glow(r - 0.2f < 0 ? 0.2f - r : r - 0.2f, 0.03f);
-                heat = glow(r, 0.05f);
-                alpha = glow(r, 0.09f) + ring;
-                break;
-            }
-            case MissileShape::Blade: {
-                float cos3 = 4 * c1 * c1 * c1 - 3 * c1;
-                float lobe = cos3 > 0 ? cos3 * cos3 * cos3 : 0.0f;
-                heat = glow(r, 0.04f);
-                alpha = glow(r, 0.07f + 0.22f * lobe);
-                break;
-            }
-            }
-            alpha = clamp01(alpha) * (1.0f - smoothstep(0.4f, 0.5f, r / zoom));
-            Colour c = mixColour(halo, core, clamp01(heat * 1.3f));
-            float* px = pixelAt(canvas, x, y);
-            px[0] = c.r;
-            px[1] = c.g;
-            px[2] = c.b;
-            px[3] = clamp01(alpha + heat);
+    forEachPixel(canvas, [&](int x, int y) {
+        // The missile fills about a third of the sprite; its glow fades out before the edge.
+        const float zoom = 1.0f / 0.7f;
+        float dx = centred(x, fs) * zoom;
+        float dy = centred(y, fs) * zoom;
+        float r = std::sqrt(dx * dx + dy * dy);
+        float c1 = r > 0.0f ? dx / r : 1.0f; // cosine of the angle around the centre
+        float heat = 0.0f;                   // white-hot part
+        float alpha = 0.0f;                  // coloured glow
+        switch (shape) {
+        case MissileShape::Flare: {
+            float ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
+            float spikes = glow(ay, 0.012f) * (1.0f - smoothstep(0.05f, 0.4f, ax)) +
+                           glow(ax, 0.012f) * (1.0f - smoothstep(0.05f, 0.4f, ay));
+            heat = glow(r, 0.05f);
+            alpha = glow(r, 0.12f) + 0.9f * spikes;
+            break;
         }
-    }
+        case MissileShape::Plasma: {
+            float ring = glow(r - 0.16f < 0 ? 0.16f - r : r - 0.16f, 0.025f);
+            heat = glow(r, 0.07f);
+            alpha = glow(r, 0.15f) + 0.8f * ring;
+            break;
+        }
+        case MissileShape::Spore: {
+            float c2 = c1 * c1;
+            float cos6 = 32 * c2 * c2 * c2 - 48 * c2 * c2 + 18 * c2 - 1;
+            float reach = 0.1f + 0.1f * (cos6 > 0 ? cos6 * cos6 : 0.0f);
+            heat = glow(r, 0.045f);
+            alpha = glow(r, reach);
+            break;
+        }
+        case MissileShape::Halo: {
+            float ring = glow(r - 0.2f < 0 ? 0.2f - r : r - 0.2f, 0.03f);
+            heat = glow(r, 0.05f);
+            alpha = glow(r, 0.09f) + ring;
+            break;
+        }
+        case MissileShape::Blade: {
+            float cos3 = 4 * c1 * c1 * c1 - 3 * c1;
+            float lobe = cos3 > 0 ? cos3 * cos3 * cos3 : 0.0f;
+            heat = glow(r, 0.04f);
+            alpha = glow(r, 0.07f + 0.22f * lobe);
+            break;
+        }
+        }
+        alpha = clamp01(alpha) * (1.0f - smoothstep(0.4f, 0.5f, r / zoom));
+        Colour c = mixColour(halo, core, clamp01(heat * 1.3f));
+        setPixel(canvas, x, y, c, clamp01(alpha + heat));
+    });
     return canvas;
 }

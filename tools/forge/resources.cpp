@@ -354,31 +354,24 @@ Canvas iconPicture(int size, const RaceFileRecord* ship) {
     float fs = static_cast<float>(size);
     Canvas canvas = makeCanvas(size, size, {0.02f, 0.03f, 0.08f}, 0.0f);
     // A dark disc with a soft nebula and a bright rim.
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            float cover = 0.0f;
-            const int sub = 4;
-            for (int j = 0; j < sub; ++j) {
-                for (int i = 0; i < sub; ++i) {
-                    float dx = (static_cast<float>(x) + (i + 0.5f) / sub) / fs - 0.5f;
-                    float dy = (static_cast<float>(y) + (j + 0.5f) / sub) / fs - 0.5f;
-                    if (dx * dx + dy * dy < 0.485f * 0.485f) cover += 1.0f;
-                }
+    forEachPixel(canvas, [&](int x, int y) {
+        float cover = 0.0f;
+        const int sub = 4;
+        for (int j = 0; j < sub; ++j) {
+            for (int i = 0; i < sub; ++i) {
+                float dx = (static_cast<float>(x) + (i + 0.5f) / sub) / fs - 0.5f;
+                float dy = (static_cast<float>(y) + (j + 0.5f) / sub) / fs - 0.5f;
+                if (dx * dx + dy * dy < 0.485f * 0.485f) cover += 1.0f;
             }
-            float dx = (static_cast<float>(x) + 0.5f) / fs - 0.5f;
-            float dy = (static_cast<float>(y) + 0.5f) / fs - 0.5f;
-            float r = std::sqrt(dx * dx + dy * dy) / 0.485f;
-            float cloud = 0.5f + 0.5f * fbm2(dx * 3.0f + 2.0f, dy * 3.0f, 97u, 4);
-            Colour c =
-                mixColour({0.02f, 0.03f, 0.10f}, {0.35f, 0.10f, 0.35f}, cloud * 0.6f * (1 - r));
-            c = mixColour(c, {0.45f, 0.65f, 1.0f}, smoothstep(0.82f, 1.0f, r) * 0.8f);
-            float* p = pixelAt(canvas, x, y);
-            p[0] = c.r;
-            p[1] = c.g;
-            p[2] = c.b;
-            p[3] = cover / (sub * sub);
         }
-    }
+        float dx = centred(x, fs);
+        float dy = centred(y, fs);
+        float r = std::sqrt(dx * dx + dy * dy) / 0.485f;
+        float cloud = 0.5f + 0.5f * fbm2(dx * 3.0f + 2.0f, dy * 3.0f, 97u, 4);
+        Colour c = mixColour({0.02f, 0.03f, 0.10f}, {0.35f, 0.10f, 0.35f}, cloud * 0.6f * (1 - r));
+        c = mixColour(c, {0.45f, 0.65f, 1.0f}, smoothstep(0.82f, 1.0f, r) * 0.8f);
+        setPixel(canvas, x, y, c, cover / (sub * sub));
+    });
     if (ship) {
         Raster raster = makeRaster(size * factor, size * factor);
         View view{0.5f * fs * factor, 0.5f * fs * factor, 0.9f * fs * factor, 0.125, 0.0};
