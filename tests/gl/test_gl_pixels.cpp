@@ -378,6 +378,24 @@ TEST_F(GLPixelsTest, TheDefaultDataSetDrawsItsBackdropAndUploadsItsRaces) {
     EXPECT_EQ(Fleets[1].shipCount, 2);
     EXPECT_EQ(Effects.explosionFrameCount, 50);
 
+    // The driver keeps every texture the frames bind: one it reports as not
+    // resident would be specified again from its image on every bind.
+    std::vector<GLuint> bound(Effects.explosionTextures, Effects.explosionTextures + 50);
+    for (GLuint name :
+         {Effects.shieldTexture, Effects.blastTexture, Effects.smokeTexture, Effects.damageTexture})
+        bound.push_back(name);
+    for (const FleetState& fleet : Fleets)
+        for (int r = 0; r < fleet.raceCount; ++r) {
+            const RaceData& race = fleet.races[r];
+            bound.push_back(race.projectileTexture);
+            for (int part = 0; part < race.meshCount; ++part)
+                bound.push_back(race.meshes[part].texture);
+        }
+    for (GLuint name : bound) {
+        GLboolean residence = GL_FALSE;
+        EXPECT_EQ(glAreTexturesResident(1, &name, &residence), GL_TRUE) << "texture " << name;
+    }
+
     // Without ships the frame is the backdrop alone: compare it with the images.
     releaseFleet(Fleets[0]);
     releaseFleet(Fleets[1]);
