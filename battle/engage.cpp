@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -202,7 +203,10 @@ void runBattlePass() {
 void positionChanged(const Ship& ship) {
     if (!CopiesLive) return;
     for (PositionCopy& copy : Copies) {
-        if (copy.count == 0 || &ship < copy.ships || &ship >= copy.ships + copy.count) continue;
+        // std::less orders any two pointers, also ones into different fleets.
+        const std::less<const Ship*> before;
+        if (copy.count == 0 || before(&ship, copy.ships) || !before(&ship, copy.ships + copy.count))
+            continue;
         const size_t i = static_cast<size_t>(&ship - copy.ships);
         for (int axis = 0; axis < 3; ++axis)
             copy.axis[axis][i] = ship.position[axis];
