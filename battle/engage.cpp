@@ -35,6 +35,8 @@ void clearFlags(Flags& flags, int count) {
     flags.assign(paddedCount(count), 0);
 }
 
+// Enemy first + k is byte k of the group, bits 8k to 8k + 7.
+static_assert(std::endian::native == std::endian::little, "flag groups assume little-endian");
 uint64_t group(const Flags& flags, size_t first) {
     uint64_t bytes;
     std::memcpy(&bytes, flags.data() + first, sizeof bytes);
