@@ -281,13 +281,6 @@ void weaponsPass(Ship& ship) {
     missilePass(ship);
 }
 
-void fireBeam(Ship& ship, Ship& enemy, int enemyIndex, int vertex) {
-    BeamShot* tail = ship.shots;
-    while (tail->next)
-        tail = tail->next;
-    appendBeam(tail, enemy, enemyIndex, vertex);
-}
-
 BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex) {
     BeamShot* beam = BeamPool.take();
     beam->target = &enemy;

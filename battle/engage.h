@@ -30,9 +30,8 @@ void engage(Ship& ship);
 // then flies the ship's missiles.
 void weaponsPass(Ship& ship);
 
-// Appends a beam to enemy `enemyIndex` and registers its hit.
-void fireBeam(Ship& ship, Ship& enemy, int enemyIndex, int vertex);
-// The same after `tail`, the ship's last beam node; returns the new one.
+// Appends a beam to enemy `enemyIndex` after `tail`, the ship's last beam node,
+// and registers its hit; returns the new node.
 BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex);
 
 // Ends the beam after `after` (clearing its target's slot) and frees it;
