@@ -37,6 +37,11 @@ template <class Paint> void forEachPixel(const Canvas& canvas, Paint paint) {
             paint(x, y);
 }
 
+// The centre of pixel i in a tiling noise's units: `cells` across `size` pixels.
+inline float cellCoordinate(int i, int cells, float size) {
+    return (static_cast<float>(i) + 0.5f) * cells / size;
+}
+
 // The centre of pixel i on an axis `size` pixels long, from -0.5 to 0.5.
 inline float centred(int i, float size) {
     return (static_cast<float>(i) + 0.5f) / size - 0.5f;

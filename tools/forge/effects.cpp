@@ -130,8 +130,8 @@ Canvas paintShieldPattern(int size) {
     const int cells = 8;
     float fs = static_cast<float>(size);
     forEachPixel(canvas, [&](int x, int y) {
-        float fx = (static_cast<float>(x) + 0.5f) * cells / fs;
-        float fy = (static_cast<float>(y) + 0.5f) * cells / fs;
+        float fx = cellCoordinate(x, cells, fs);
+        float fy = cellCoordinate(y, cells, fs);
         CellDistance cell = cellNoise(fx, fy, 611u, cells);
         float edge = 1.0f - smoothstep(0.0f, 0.12f, cell.second - cell.nearest);
         float swirl = 0.5f + 0.5f * fbm2(fx * 0.5f, fy * 0.5f, 612u, 4, cells / 2);
@@ -180,8 +180,8 @@ Canvas paintScorch(int size) {
     const int period = 4;
     float fs = static_cast<float>(size);
     forEachPixel(canvas, [&](int x, int y) {
-        float fx = (static_cast<float>(x) + 0.5f) * period / fs;
-        float fy = (static_cast<float>(y) + 0.5f) * period / fs;
+        float fx = cellCoordinate(x, period, fs);
+        float fy = cellCoordinate(y, period, fs);
         float burn = fbm2(fx, fy, 801u, 5, period);
         CellDistance crack = cellNoise(fx * 2.0f, fy * 2.0f, 802u, 2 * period);
         float soot = smoothstep(-0.05f, 0.3f, burn);
