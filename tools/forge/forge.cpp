@@ -1,4 +1,5 @@
 #include "tools/forge/forge.h"
+#include "tools/forge/seeds.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +15,10 @@ const char* const Usage =
     "                     and \"Kestrion.ico\" (the program icon) into OUTDIR\n"
     "  inspect FILE...    summarise race and effects files and say whether each is\n"
     "                     valid; exit status 1 when one is not\n"
+    "  seeds OUTDIR       write small valid race and effects files for fuzzing into\n"
+    "                     OUTDIR/race and OUTDIR/effects, and edge files at the\n"
+    "                     largest accepted sizes into OUTDIR/race-edges and\n"
+    "                     OUTDIR/effects-edges\n"
     "  --help             show this text\n"
     "\n"
     "OUTDIR is created when missing. The output is the same, byte for byte, on every run.\n";
@@ -108,6 +113,7 @@ int runForge(const std::vector<std::string>& args) {
     if (command == "defaults") return commandWrite(args, false);
     if (command == "resources") return commandWrite(args, true);
     if (command == "inspect") return commandInspect(args);
+    if (command == "seeds") return commandSeeds(args);
     std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());
     return 2;
 }
