@@ -1,5 +1,7 @@
 #include "tools/forge/forge.h"
 
+#include "tools/forge/authoring.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -14,6 +16,12 @@ const char* const Usage =
     "                     and \"Kestrion.ico\" (the program icon) into OUTDIR\n"
     "  inspect FILE...    summarise race and effects files and say whether each is\n"
     "                     valid; exit status 1 when one is not\n"
+    "  import MODEL.obj -o RACE.ast --name NAME --description TEXT [options]\n"
+    "                     make a race from a Wavefront OBJ model with its materials\n"
+    "                     and textures (kestrion-forge import --help for the options)\n"
+    "  export RACE.ast OUTDIR\n"
+    "                     write a race as OBJ, MTL and PNG files into OUTDIR\n"
+    "  --version          print the version\n"
     "  --help             show this text\n"
     "\n"
     "OUTDIR is created when missing. The output is the same, byte for byte, on every run.\n";
@@ -108,6 +116,12 @@ int runForge(const std::vector<std::string>& args) {
     if (command == "defaults") return commandWrite(args, false);
     if (command == "resources") return commandWrite(args, true);
     if (command == "inspect") return commandInspect(args);
+    if (command == "import") return commandImport(args);
+    if (command == "export") return commandExport(args);
+    if (command == "--version") {
+        std::puts("kestrion-forge " KESTRION_VERSION);
+        return 0;
+    }
     std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());
     return 2;
 }
