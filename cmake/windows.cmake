@@ -41,3 +41,6 @@ if(KESTRION_E2E_HELPER)
   target_link_libraries(kestrion-e2e-helper PRIVATE user32 advapi32 gdi32)
   target_link_options(kestrion-e2e-helper PRIVATE -static -static-libgcc -static-libstdc++)
 endif()
+
+# kestrion-forge.exe, the same tool for Windows modders, into the run folder.
+add_subdirectory(${CMAKE_SOURCE_DIR}/tools/forge ${CMAKE_BINARY_DIR}/tools/forge)

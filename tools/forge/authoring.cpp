@@ -76,11 +76,11 @@ std::string number(double value, int digits) {
 
 std::string colours(const float* a, const float* b) {
     std::string s;
-    for (int i = 0; i < 3; ++i)
-        s += (i ? "," : "") + number(a[i], 9);
-    if (b)
-        for (int i = 0; i < 3; ++i)
-            s += "," + number(b[i], 9);
+    for (int i = 0; i < 6; ++i) {
+        if (i >= 3 && !b) break;
+        if (i > 0) s += ',';
+        s += number(i < 3 ? a[i] : b[i - 3], 9);
+    }
     return s;
 }
 } // namespace
