@@ -434,3 +434,152 @@ case_saver_by_bare_file_name() {
         fail "the saver started by its bare name still runs after a key"
     expect_eq "$(grep '^exit' "$CASE_DIR/run.log")" "exit 1" "the saver started by its bare name"
 }
+
+# ---------------------------------------------------------------------------
+# Races made by kestrion-forge.exe from an OBJ model.
+
+FORGE_EXE="$E2E_RUN_DIR/kestrion-forge.exe"
+HULL_RGB="255 0 255" # the model's paint: nothing else in the battle is magenta
+
+# write_model DIR: a small ship as a modelling program writes it (nose +z, top
+# +y, quads): a hull with a texture whose sides are not powers of two, and
+# wings in a plain material colour.
+write_model() {
+    mkdir -p "$1"
+    cat >"$1/ship.obj" <<'OBJ'
+mtllib ship.mtl
+o hull
+v -0.5 -0.3 -2
+v 0.5 -0.3 -2
+v 0.5 0.4 -2
+v -0.5 0.4 -2
+v -0.3 -0.2 2.5
+v 0.3 -0.2 2.5
+v 0.3 0.2 2.5
+v -0.3 0.2 2.5
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+usemtl paint
+f 1/1 4/2 3/3 2/4
+f 5/1 6/2 7/3 8/4
+f 1/1 2/2 6/3 5/4
+f 2/1 3/2 7/3 6/4
+f 3/1 4/2 8/3 7/4
+f 4/1 1/2 5/3 8/4
+g wings
+v -2.5 -0.05 -1.8
+v 2.5 -0.05 -1.8
+v 2.5 0.05 -1.8
+v -2.5 0.05 -1.8
+v -0.4 -0.05 0.8
+v 0.4 -0.05 0.8
+v 0.4 0.05 0.8
+v -0.4 0.05 0.8
+usemtl wing
+f 9 12 11 10
+f 13 14 15 16
+f 9 10 14 13
+f 10 11 15 14
+f 11 12 16 15
+f 12 9 13 16
+OBJ
+    cat >"$1/ship.mtl" <<'MTL'
+newmtl paint
+Kd 1 1 1
+map_Kd paint.png
+newmtl wing
+Kd 1 0 1
+MTL
+    convert -size 96x40 xc:'#ff00ff' "$1/paint.png" || fail "ImageMagick cannot write paint.png"
+}
+
+# forge DIR ARGS...: kestrion-forge.exe under Wine in DIR; its output in FORGE_LOG,
+# its exit code in EXIT_CODE.
+forge() {
+    local dir=$1
+    shift
+    FORGE_LOG="$CASE_DIR/forge-$((++FORGE_RUNS)).log"
+    launch "$FORGE_LOG" "$dir" "$FORGE_EXE" "$@"
+    await "$PROGRAM_PID" "$END_SECONDS" || fail "kestrion-forge.exe $1 still runs after $END_SECONDS s"
+}
+FORGE_RUNS=0
+
+# kestrion-forge.exe imports, inspects and exports under Wine; bad input ends
+# with exit code 2 and leaves no file.
+case_forge_exe() {
+    [ -f "$FORGE_EXE" ] || fail "$FORGE_EXE is missing; build the Windows program first"
+    local work="$CASE_DIR/work"
+    write_model "$work"
+    forge "$work" --version
+    expect_eq "$EXIT_CODE" 0 "kestrion-forge.exe --version"
+    grep -q '^kestrion-forge [0-9]' "$FORGE_LOG" || fail "--version printed $(cat "$FORGE_LOG")"
+
+    forge "$work" import ship.obj -o Dart.ast --name Dart --description "Test darts"
+    expect_eq "$EXIT_CODE" 0 "import ($(cat "$FORGE_LOG"))"
+    forge "$work" inspect Dart.ast
+    expect_eq "$EXIT_CODE" 0 "inspect of the imported race ($(cat "$FORGE_LOG"))"
+    grep -q 'race file, [0-9]* bytes, valid' "$FORGE_LOG" || fail "inspect: $(cat "$FORGE_LOG")"
+    grep -q 'textures 2: 128x32 4x4' "$FORGE_LOG" || fail "textures: $(cat "$FORGE_LOG")"
+
+    forge "$work" export Dart.ast out
+    expect_eq "$EXIT_CODE" 0 "export ($(cat "$FORGE_LOG"))"
+    local file
+    for file in Dart.obj Dart.mtl Dart-texture0.png Dart-texture1.png Dart-shield.obj Dart-missile.png; do
+        [ -s "$work/out/$file" ] || fail "export wrote no $file"
+    done
+    # The export imports again, over the earlier race file.
+    forge "$work/out" import Dart.obj -o ../Dart.ast --name Dart --description "Test darts" \
+        --missile Dart-missile.png
+    expect_eq "$EXIT_CODE" 0 "import of the export ($(cat "$FORGE_LOG"))"
+
+    forge "$work" import missing.obj -o Bad.ast --name Bad --description "Never made"
+    expect_eq "$EXIT_CODE" 2 "import of a missing model"
+    grep -q 'missing.obj: model file not found' "$FORGE_LOG" || fail "message: $(cat "$FORGE_LOG")"
+    printf 'f 1 2 3\n' >"$work/broken.obj"
+    forge "$work" import broken.obj -o Bad.ast --name Bad --description "Never made"
+    expect_eq "$EXIT_CODE" 2 "import of a face without vertices"
+    [ -z "$(find "$work" -name 'Bad.ast*')" ] || fail "a failed import left $(find "$work" -name 'Bad.ast*')"
+}
+
+# A race imported from an OBJ model is listed in the configuration dialog,
+# chosen for both alliances, and the saver draws its hulls in their paint.
+case_imported_race_flies() {
+    local program="$CASE_DIR/program" cwd="$CASE_DIR/cwd" c=$CONFIG_CAPTION
+    copy_program "$program"
+    write_model "$CASE_DIR/model"
+    forge "$CASE_DIR/model" import ship.obj -o "$(winepath -w "$program/Dart.ast")" \
+        --name Dart --description "Test darts" --beam 0,1,0 --shield 0,0.6,0
+    expect_eq "$EXIT_CODE" 0 "import ($(cat "$FORGE_LOG"))"
+
+    helper reg-delete
+    helper reg-set Resolution 800x600 zero
+    launch "$CASE_DIR/dialog.log" "$CASE_DIR" "$program/Kestrion.scr" /c
+    wait_window "$c"
+    helper combo-items "$c" 1016
+    local index
+    index=$(grep -nx Dart <<<"$HELPER_OUT" | cut -d: -f1)
+    [ -n "$index" ] || fail "the dialog does not list the imported race: $HELPER_OUT"
+    helper combo-select "$c" 1016 $((index - 1))
+    helper set-text "$c" 1029 3
+    helper click "$c" 1039
+    helper combo-select "$c" 1018 $((index - 1))
+    helper set-text "$c" 1030 2
+    helper click "$c" 1042
+    helper click "$c" 1
+    expect_exit "$PROGRAM_PID" 0 "the configuration dialog after OK"
+    expect_value List1Item0 "$(fleet_entry Dart 3 "Test darts")"
+    expect_value List2Item0 "$(fleet_entry Dart 2 "Test darts")"
+
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$cwd" "$program/Kestrion.scr" /s
+    wait_saver
+    helper cursor 400 300
+    screenshot "$cwd" 00
+    # shellcheck disable=SC2086 # three numbers
+    "$E2E_INSPECT" paint "$cwd/KestrionScreen00.bmp" $HULL_RGB ||
+        fail "the screenshot shows no hulls in the imported race's paint"
+    xdotool key Escape
+    expect_exit "$PROGRAM_PID" 1 "the saver after Escape"
+}

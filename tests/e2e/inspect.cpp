@@ -5,6 +5,7 @@
 //   races DIR                       one "NAME<tab>DESCRIPTION" line per race file
 //   header BMP WIDTH HEIGHT         the file is a screenshot of that size, byte for byte
 //   picture BMP EXPLOSION_AS        header, the six background tiles, ships near the centre
+//   paint BMP R G B                 enough lit pixels of that colour's hue (a race's hulls)
 //
 // Exit status 0 when the check holds, 1 with the reason on stderr when not.
 #include "data/catalogue.h"
@@ -254,6 +255,41 @@ int checkHeaderOnly(const std::string& bmpPath, const char* widthText, const cha
     return 0;
 }
 
+// Lighting scales a plain paint's colour and translucent bubbles tint it a
+// little: a pixel shows the paint when it is bright enough and points the same
+// way as the paint in colour space.
+int checkPaint(const std::string& bmpPath, const char* r, const char* g, const char* b) {
+    std::vector<uint8_t> file;
+    if (!readFileBytes(bmpPath, file) || file.size() < 54) return fail("cannot read " + bmpPath);
+    Picture picture;
+    picture.width = (int)read32(file, 18);
+    picture.height = (int)read32(file, 22);
+    std::string reason;
+    if (!checkHeader(file, picture.width, picture.height, reason))
+        return fail(bmpPath + ": " + reason);
+    picture.pixels = file.data() + 54;
+    const double paint[3] = {std::atof(b), std::atof(g), std::atof(r)}; // as stored: BGR
+    double paintLength = std::sqrt(paint[0] * paint[0] + paint[1] * paint[1] + paint[2] * paint[2]);
+    if (paintLength <= 0) return fail("the paint colour is black");
+    long matching = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* p = picture.at(x, y);
+            double dot = 0, length = 0;
+            for (int c = 0; c < 3; ++c) {
+                dot += p[c] * paint[c];
+                length += double(p[c]) * p[c];
+            }
+            length = std::sqrt(length);
+            if (length >= 48 && dot / (length * paintLength) >= 0.98) ++matching;
+        }
+    std::printf("paint: %ld pixels\n", matching);
+    const long needed = 100; // a few small ships at 800 x 600 show several hundred
+    return matching >= needed ? 0
+                              : fail(bmpPath + ": " + std::to_string(matching) +
+                                     " pixels in the paint, fewer than " + std::to_string(needed));
+}
+
 int listRaces(std::string directory) {
     if (directory.empty() || directory.back() != '/') directory += '/';
     RaceCatalogue catalogue = scanRaceCatalogue(directory);
@@ -274,8 +310,10 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "races") return listRaces(args[1]);
     if (args.size() == 4 && args[0] == "header") return checkHeaderOnly(args[1], argv[3], argv[4]);
     if (args.size() == 3 && args[0] == "picture") return checkPicture(args[1], args[2]);
+    if (args.size() == 5 && args[0] == "paint")
+        return checkPaint(args[1], argv[3], argv[4], argv[5]);
     std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
-               " picture BMP EXPLOSION_AS\n",
+               " picture BMP EXPLOSION_AS | paint BMP R G B\n",
                stderr);
     return 2;
 }
