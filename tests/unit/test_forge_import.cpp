@@ -240,22 +240,19 @@ TEST(ForgeImport, BadInputFailsWithExitTwoAndWritesNothing) {
             writeText(t.options.modelPath, "mtllib m.mtl\n" + box);
         },
         "m.mtl: cannot read");
-    rejects(
-        "unreadable texture",
-        [&](Import& t) {
+    // A material whose texture t.png is a folder (unreadable) or holds `bytes`.
+    auto textured = [&](bool folder, const std::string& bytes) {
+        return [&box, folder, bytes](Import& t) {
             writeText(t.dir.path + "m.mtl", "newmtl a\nmap_Kd t.png\n");
-            fs::create_directories(t.dir.path + "t.png");
+            if (folder)
+                fs::create_directories(t.dir.path + "t.png");
+            else
+                writeText(t.dir.path + "t.png", bytes);
             writeText(t.options.modelPath, "mtllib m.mtl\nusemtl a\n" + box);
-        },
-        "t.png: cannot read");
-    rejects(
-        "undecodable texture",
-        [&](Import& t) {
-            writeText(t.dir.path + "m.mtl", "newmtl a\nmap_Kd t.png\n");
-            writeText(t.dir.path + "t.png", "not a picture at all");
-            writeText(t.options.modelPath, "mtllib m.mtl\nusemtl a\n" + box);
-        },
-        "t.png: not an image");
+        };
+    };
+    rejects("unreadable texture", textured(true, ""), "t.png: cannot read");
+    rejects("undecodable texture", textured(false, "not a picture at all"), "t.png: not an image");
     rejects("undecodable missile",
             [&](Import& t) {
                 writeText(t.dir.path + "m.png", "GIF89a");
