@@ -529,15 +529,14 @@ case_standard_user_saves_own_settings() {
     saver_picture "$CASE_DIR/cwd" picture
 }
 
-# A user key the helper wrote overrides the machine's: both fleets empty, so
-# the saver draws the background alone. Unlocked and without a user key, the
-# machine's key is read and written again.
+# A user key the helper wrote overrides the machine's, writable as it is: both
+# fleets empty, so the saver draws the background alone. After a lock and an
+# unlock, and without a user key, the machine's key is read and written again.
 case_user_key_overrides_machine_key() {
     load_races
     configure_battle
     helper --user reg-set NumList1Items 0
     helper --user reg-set NumList2Items 0
-    lock_settings
 
     open_dialog
     dialog_lists "" ""
@@ -545,8 +544,9 @@ case_user_key_overrides_machine_key() {
     expect_exit "$PROGRAM_PID" 0 "the dialog after Cancel"
     saver_picture "$CASE_DIR/cwd" background
 
+    lock_settings
     helper reg-unlock
-    configure_battle # deletes the user's key too
+    helper --user reg-delete
     open_dialog
     dialog_lists "$(entry 0 3)" "$(entry 1 3)"
     helper set-text "$CONFIG_CAPTION" 1030 6

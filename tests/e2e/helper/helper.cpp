@@ -28,7 +28,8 @@ int usage() {
         "  reg-get NAME                 print TYPE SIZE HEX of a settings value, or 'missing'\n"
         "  reg-dump                     print NAME TYPE SIZE HEX of every settings value\n"
         "  reg-set NAME TEXT [zero]     write a REG_SZ value, with its terminator if 'zero'\n"
-        "  reg-delete                   delete the settings key, the machine's and the user's\n"
+        "  reg-delete                   delete the settings keys, the machine's and the user's\n"
+        "                               (with --user only the user's)\n"
         "  reg-lock                     let everyone only read the settings key, as a standard\n"
         "                               user may read the machine's\n"
         "  reg-unlock                   give everyone full access to it again\n"
@@ -191,7 +192,7 @@ int regSet(const std::string& name, const std::string& text, bool withZero) {
 }
 
 int regDelete() {
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    for (HKEY root : {SettingsRoot, HKEY_CURRENT_USER}) {
         LONG status = RegDeleteTreeA(root, SettingsKey);
         if (status == ERROR_SUCCESS) status = RegDeleteKeyA(root, SettingsKey);
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
