@@ -5,6 +5,7 @@
 //   races DIR                       one "NAME<tab>DESCRIPTION" line per race file
 //   header BMP WIDTH HEIGHT         the file is a screenshot of that size, byte for byte
 //   picture BMP EXPLOSION_AS        header, the six background tiles, ships near the centre
+//   background BMP EXPLOSION_AS     header, the six background tiles and no ships at all
 //   paint BMP R G B                 enough lit pixels of that colour's hue (a race's hulls)
 //
 // Exit status 0 when the check holds, 1 with the reason on stderr when not.
@@ -179,7 +180,7 @@ double tileDifference(const Picture& picture, const Tile& tile, const ImageRecor
     return sum / kept;
 }
 
-int checkPicture(const std::string& bmpPath, const std::string& effectsPath) {
+int checkPicture(const std::string& bmpPath, const std::string& effectsPath, bool expectShips) {
     std::vector<uint8_t> file, effectsBytes;
     if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
     if (!readFileBytes(effectsPath, effectsBytes)) return fail("cannot read " + effectsPath);
@@ -240,9 +241,12 @@ int checkPicture(const std::string& bmpPath, const std::string& effectsPath) {
         ships = ships && std::fabs(meanX - picture.width / 2.0) < picture.width / 5.0 &&
                 std::fabs(meanY - picture.height / 2.0) < picture.height / 5.0;
     }
-    std::printf("%s\n", ships ? "" : "   <- no ships near the centre");
+    std::printf("%s\n", ships || !expectShips ? "" : "   <- no ships near the centre");
     if (!good) return fail(bmpPath + ": the background tiles are not where they belong");
-    if (!ships) return fail(bmpPath + ": no ships drawn near the centre of the screen");
+    if (expectShips && !ships)
+        return fail(bmpPath + ": no ships drawn near the centre of the screen");
+    if (!expectShips && changed > centre / 1000)
+        return fail(bmpPath + ": something is drawn over the background where no ship should be");
     return 0;
 }
 
@@ -309,11 +313,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "races") return listRaces(args[1]);
     if (args.size() == 4 && args[0] == "header") return checkHeaderOnly(args[1], argv[3], argv[4]);
-    if (args.size() == 3 && args[0] == "picture") return checkPicture(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "picture") return checkPicture(args[1], args[2], true);
+    if (args.size() == 3 && args[0] == "background") return checkPicture(args[1], args[2], false);
     if (args.size() == 5 && args[0] == "paint")
         return checkPaint(args[1], argv[3], argv[4], argv[5]);
     std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
-               " picture BMP EXPLOSION_AS | paint BMP R G B\n",
+               " picture BMP EXPLOSION_AS | background BMP EXPLOSION_AS | paint BMP R G B\n",
                stderr);
     return 2;
 }
