@@ -538,6 +538,12 @@ case_forge_exe() {
         --missile Dart-missile.png
     expect_eq "$EXIT_CODE" 0 "import of the export ($(cat "$FORGE_LOG"))"
 
+    # A model in a folder named in another script, by its full Windows path.
+    write_model "$CASE_DIR/Модели"
+    forge "$work" import "$(winepath -w "$CASE_DIR/Модели/ship.obj")" -o Far.ast --name Far \
+        --description "Test darts"
+    expect_eq "$EXIT_CODE" 0 "import from a folder named in Cyrillic ($(cat "$FORGE_LOG"))"
+
     forge "$work" import missing.obj -o Bad.ast --name Bad --description "Never made"
     expect_eq "$EXIT_CODE" 2 "import of a missing model"
     grep -q 'missing.obj: model file not found' "$FORGE_LOG" || fail "message: $(cat "$FORGE_LOG")"

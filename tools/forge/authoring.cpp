@@ -35,21 +35,30 @@ std::string fileStem(const std::string& raceName) {
     return stem;
 }
 
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string textOf(const std::filesystem::path& path) {
+    std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes,
                         std::string* error) {
     const std::string temporary = path + ".part";
     std::error_code code;
     if (!writeFileBytes(temporary, bytes)) {
-        std::filesystem::remove(temporary, code);
+        std::filesystem::remove(pathOf(temporary), code);
         if (error)
             *error = "cannot write \"" + path +
                      "\"; check that its folder exists and that you may write there";
         return false;
     }
-    std::filesystem::rename(temporary, path, code);
+    std::filesystem::rename(pathOf(temporary), pathOf(path), code);
     if (code) {
         std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        std::filesystem::remove(pathOf(temporary), ignored);
         if (error) *error = "cannot put \"" + path + "\" in place (" + code.message() + ")";
         return false;
     }

@@ -6,6 +6,7 @@
 #include "data/formats.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ std::string importCommand(const ImportOptions& options);
 // The race name as a file name: characters that no file name may hold, and
 // spaces (which OBJ and MTL file references cannot hold), become '_'.
 std::string fileStem(const std::string& raceName);
+
+// Paths from and to our UTF-8 texts (arguments, OBJ and MTL file names): the
+// plain narrow conversion would use another code page on Windows.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string textOf(const std::filesystem::path& path);
 
 // Writes through a temporary file beside `path` that is renamed at the end, so
 // that `path` is either complete or untouched.

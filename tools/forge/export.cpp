@@ -139,9 +139,9 @@ int commandExport(const std::vector<std::string>& args) {
     }
     ExportedRace exported = exportRace(race);
     std::error_code code;
-    std::filesystem::create_directories(args[2], code);
+    std::filesystem::create_directories(pathOf(args[2]), code);
     for (const auto& [name, content] : exported.files) {
-        std::string target = (std::filesystem::path(args[2]) / name).string();
+        std::string target = textOf(pathOf(args[2]) / pathOf(name));
         if (!writeFileReplacing(target, content, &error)) {
             std::fprintf(stderr, "kestrion-forge export: %s\n", error.c_str());
             return 1;

@@ -32,7 +32,7 @@ FileState readInput(const fs::path& path, std::vector<uint8_t>& bytes) {
     std::error_code code;
     if (!fs::exists(path, code)) return FileState::Missing;
     if (fs::is_directory(path, code)) return FileState::Unreadable;
-    return readFileBytes(path.string(), bytes) ? FileState::Read : FileState::Unreadable;
+    return readFileBytes(textOf(path), bytes) ? FileState::Read : FileState::Unreadable;
 }
 
 // Looks MTL files up beside the model. A missing one is a warning (its
@@ -47,15 +47,15 @@ struct MaterialFiles : tinyobj::MaterialReader {
     bool operator()(const std::string& name, std::vector<tinyobj::material_t>* materials,
                     std::map<std::string, int>* names, std::string* warn,
                     std::string* err) override {
-        fs::path path = folder / fs::path(name);
+        fs::path path = folder / pathOf(name);
         std::vector<uint8_t> bytes;
         switch (readInput(path, bytes)) {
         case FileState::Missing:
-            warnings.push_back(path.string() +
+            warnings.push_back(textOf(path) +
                                ": material file not found; its parts take a plain colour");
             return false;
         case FileState::Unreadable:
-            if (fatal.empty()) fatal = path.string() + ": cannot read the material file";
+            if (fatal.empty()) fatal = textOf(path) + ": cannot read the material file";
             return false;
         case FileState::Read:
             break;
@@ -197,7 +197,7 @@ struct TextureTable {
 fs::path findTexture(const std::string& name, const fs::path& folder) {
     std::string portable = name;
     std::replace(portable.begin(), portable.end(), '\\', '/');
-    fs::path given(portable);
+    fs::path given = pathOf(portable);
     fs::path first = given.is_absolute() ? given : folder / given;
     std::error_code code;
     if (fs::exists(first, code)) return first;
@@ -221,7 +221,7 @@ bool textureFor(int materialId, const std::vector<tinyobj::material_t>& material
                           ? files.materialFolders[size_t(materialId)]
                           : files.folder;
     fs::path path = findTexture(m.diffuse_texname, folder);
-    std::string key = "file " + path.lexically_normal().string();
+    std::string key = "file " + textOf(path.lexically_normal());
     if (table.byKey.count(key)) {
         slot = table.byKey[key];
         return true;
@@ -229,18 +229,18 @@ bool textureFor(int materialId, const std::vector<tinyobj::material_t>& material
     std::vector<uint8_t> bytes;
     switch (readInput(path, bytes)) {
     case FileState::Missing:
-        report.warnings.push_back(path.string() + ": texture of material \"" + m.name +
+        report.warnings.push_back(textOf(path) + ": texture of material \"" + m.name +
                                   "\" not found; its parts take a plain colour");
         slot = table.addPlain(diffuse);
         return true;
     case FileState::Unreadable:
-        return failWith(report, path.string() + ": cannot read the texture");
+        return failWith(report, textOf(path) + ": cannot read the texture");
     case FileState::Read:
         break;
     }
     Picture picture;
     std::string why;
-    if (!decodePicture(bytes, 3, picture, why)) return failWith(report, path.string() + ": " + why);
+    if (!decodePicture(bytes, 3, picture, why)) return failWith(report, textOf(path) + ": " + why);
     slot = table.add(key, picture);
     return true;
 }
@@ -253,7 +253,7 @@ bool missileFor(const ImportOptions& options, ImageRecord& image, ForgeReport& r
         return true;
     }
     std::vector<uint8_t> bytes;
-    switch (readInput(options.missilePath, bytes)) {
+    switch (readInput(pathOf(options.missilePath), bytes)) {
     case FileState::Missing:
         return failWith(report, options.missilePath + ": missile image not found");
     case FileState::Unreadable:
@@ -335,7 +335,7 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
     if (!checkTexts(options, report)) return false;
     const std::string& model = options.modelPath;
     std::vector<uint8_t> bytes;
-    switch (readInput(model, bytes)) {
+    switch (readInput(pathOf(model), bytes)) {
     case FileState::Missing:
         return failWith(report, model + ": model file not found");
     case FileState::Unreadable:
@@ -345,7 +345,7 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
     }
 
     MaterialFiles files;
-    files.folder = fs::path(model).parent_path();
+    files.folder = pathOf(model).parent_path();
     tinyobj::attrib_t attrib;
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
@@ -441,7 +441,7 @@ bool parseColours(const std::string& text, std::vector<float>& values) {
 }
 
 bool endsWithAst(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
+    std::string ext = textOf(pathOf(path).extension());
     for (char& c : ext)
         c = static_cast<char>(c | 0x20);
     return ext == ".ast";
