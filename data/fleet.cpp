@@ -26,8 +26,13 @@ int32_t entryShipCount(const std::string& entry) {
 
 int assembleFleet(SettingsKey key, int alliance, const std::string& directory) {
     if (alliance != 1 && alliance != 2) return 0;
+    return assembleFleetFromEntries(readAllianceList(key, alliance), alliance, directory);
+}
+
+int assembleFleetFromEntries(const std::vector<std::string>& entries, int alliance,
+                             const std::string& directory) {
+    if (alliance != 1 && alliance != 2) return 0;
     const RaceCatalogue catalogue = scanRaceCatalogue(directory);
-    const std::vector<std::string> entries = readAllianceList(key, alliance);
 
     std::vector<RaceData> races;
     std::vector<int32_t> counts;

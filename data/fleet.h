@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct FleetState {
     RaceData* races = nullptr; // one per entry that names a race, in list order
@@ -42,6 +43,11 @@ constexpr int32_t MaxFleetShips = 1000;
 // fleet, MaxFleetShips. Returns 1, or 0 when a listed race's file cannot be read
 // (nothing is stored then). Needs a current GL context.
 int assembleFleet(SettingsKey key, int alliance, const std::string& directory);
+
+// The same from a fleet list already in hand, one entry text per element, as
+// the dialog stores them (the Linux program builds them from its options).
+int assembleFleetFromEntries(const std::vector<std::string>& entries, int alliance,
+                             const std::string& directory);
 
 // The ship count of a fleet list entry: the number right after its first "(",
 // 0 when there is none, bounded to 0 to MaxEntryShips.
