@@ -11,15 +11,19 @@
 struct FleetState {
     RaceData* races = nullptr; // one per entry that names a race, in list order
     int32_t raceCount = 0;
-    Ship* ships = nullptr;     // shipCount records, laid out entry by entry
+    Ship* ships = nullptr; // shipCount records, laid out entry by entry
     int32_t shipCount = 0;
 };
 
 // Fleets[0] is alliance 1, Fleets[1] alliance 2.
 extern FleetState Fleets[2];
 
-inline FleetState& fleetOf(int alliance) { return Fleets[alliance == 2 ? 1 : 0]; }
-inline FleetState& enemyFleetOf(int alliance) { return Fleets[alliance == 2 ? 0 : 1]; }
+inline FleetState& fleetOf(int alliance) {
+    return Fleets[alliance == 2 ? 1 : 0];
+}
+inline FleetState& enemyFleetOf(int alliance) {
+    return Fleets[alliance == 2 ? 0 : 1];
+}
 inline const RaceData& raceOf(const Ship& ship) {
     return fleetOf(ship.alliance).races[ship.raceIndex];
 }

@@ -48,7 +48,6 @@ void fillMesh(Mesh& mesh, const MeshRecord& record) {
     mesh.triangleCount = static_cast<int32_t>(triangleCount);
 }
 
-
 void uploadEffects(const EffectsFileRecord& file) {
     const int frameCount = static_cast<int>(file.frames.size());
     glGenTextures(frameCount, Effects.explosionTextures);

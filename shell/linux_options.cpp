@@ -40,8 +40,8 @@ bool splitOption(const std::string& argument, OptionWord& word) {
     if (argument.size() < 2 || argument[0] != '-') return false;
     const size_t start = argument[1] == '-' ? 2 : 1;
     const size_t equals = argument.find('=', start);
-    word.name = argument.substr(start, equals == std::string::npos ? std::string::npos
-                                                                    : equals - start);
+    word.name =
+        argument.substr(start, equals == std::string::npos ? std::string::npos : equals - start);
     word.hasValue = equals != std::string::npos;
     if (word.hasValue) word.value = argument.substr(equals + 1);
     return !word.name.empty();

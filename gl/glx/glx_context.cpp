@@ -101,8 +101,8 @@ bool displayHasGlx(Display* display) {
 }
 
 XVisualInfo* chooseGlxVisual(Display* display, int screen) {
-    int attributes[] = {GlxRgba,      GlxDoubleBuffer, GlxRedSize, 1, GlxGreenSize, 1,
-                        GlxBlueSize,  1,               GlxDepthSize, 16, None};
+    int attributes[] = {GlxRgba, GlxDoubleBuffer, GlxRedSize, 1,   GlxGreenSize, 1, GlxBlueSize,
+                        1,       GlxDepthSize,    16,         None};
     return Glx.chooseVisual(display, screen, attributes);
 }
 
@@ -113,8 +113,7 @@ XVisualInfo* glxVisualOfWindow(Display* display, Window window) {
     wanted.visualid = XVisualIDFromVisual(attributes.visual);
     wanted.screen = XScreenNumberOfScreen(attributes.screen);
     int count = 0;
-    XVisualInfo* visual =
-        XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
+    XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
     if (!visual) return nullptr;
     int useGl = 0, rgba = 0, doubleBuffer = 0, depth = 0;
     if (glxValue(display, visual, GlxUseGl, useGl) && useGl &&

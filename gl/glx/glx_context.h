@@ -10,10 +10,10 @@
 
 struct GlxTarget {
     Display* display = nullptr;
-    Window window = 0;          // what the frames are drawn into
+    Window window = 0; // what the frames are drawn into
     XVisualInfo* visual = nullptr;
-    bool quitPosted = false;    // a set-up step failed
-    bool processEnded = false;  // the scene could not be loaded
+    bool quitPosted = false;   // a set-up step failed
+    bool processEnded = false; // the scene could not be loaded
 };
 
 // Finds the GLX functions in GLLibrary; false, naming the first missing one in

@@ -32,8 +32,9 @@ long long msSinceProcessStart() {
         if (*p == ')') field = p;
     if (!field) return 0;
     unsigned long long startTicks = 0;
-    if (std::sscanf(field + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d "
-                               "%*d %*d %*d %llu",
+    if (std::sscanf(field + 1,
+                    " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d "
+                    "%*d %*d %*d %llu",
                     &startTicks) != 1)
         return 0;
     timespec now = {};

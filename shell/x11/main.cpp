@@ -71,10 +71,13 @@ bool buildFleetsFromOptions() {
            assembleFleetFromEntries(FleetEntries[1], 2, ProgramDirectory);
 }
 
-// BadWindow and the like while the target window is looked up: recorded, not fatal.
+// X errors are recorded, never fatal: a window id that names no window, or a
+// hack window the daemon destroyed while a frame was on its way to it.
 bool XErrorSeen = false;
-int recordXError(Display*, XErrorEvent*) {
+XID XErrorResource = 0;
+int recordXError(Display*, XErrorEvent* error) {
     XErrorSeen = true;
+    XErrorResource = error->resourceid;
     return 0;
 }
 
@@ -105,10 +108,8 @@ bool findHackWindow(Run& run, Window& window, std::string& error) {
     window = id;
     XWindowAttributes attributes;
     XErrorSeen = false;
-    XErrorHandler previous = XSetErrorHandler(recordXError);
     const Status found = XGetWindowAttributes(run.display, window, &attributes);
     XSync(run.display, False);
-    XSetErrorHandler(previous);
     if (!found || XErrorSeen) {
         char text[64];
         std::snprintf(text, sizeof text, "there is no window 0x%lx on the display", id);
@@ -166,10 +167,10 @@ bool openTarget(Run& run, std::string& error) {
     attributes.background_pixel = BlackPixel(display, screen);
     attributes.border_pixel = 0;
     attributes.event_mask = StructureNotifyMask | ExposureMask | KeyPressMask;
-    run.ownWindow = XCreateWindow(display, parent, 0, 0, unsigned(width), unsigned(height), 0,
-                                  run.target.visual->depth, InputOutput, run.target.visual->visual,
-                                  CWColormap | CWBackPixel | CWBorderPixel | CWEventMask,
-                                  &attributes);
+    run.ownWindow =
+        XCreateWindow(display, parent, 0, 0, unsigned(width), unsigned(height), 0,
+                      run.target.visual->depth, InputOutput, run.target.visual->visual,
+                      CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
     run.target.window = run.ownWindow;
     ScreenWidth = width;
     ScreenHeight = height;
@@ -208,6 +209,9 @@ bool handleEvent(Run& run, XEvent& event) {
         }
         return true;
     }
+    case DestroyNotify:
+        // The daemon took its window away: nothing is left to draw into.
+        return event.xdestroywindow.window != run.target.window;
     case ClientMessage:
         return !(windowMode && Atom(event.xclient.data.l[0]) == run.deleteWindow);
     case KeyPress: {
@@ -231,7 +235,7 @@ void runFrames(Run& run) {
             XNextEvent(run.display, &event);
             goOn = handleEvent(run, event);
         }
-        if (!goOn || StopRequested) break;
+        if (!goOn || StopRequested || (XErrorSeen && XErrorResource == run.target.window)) break;
         benchFrameStarting();
         RunFrame();
         if (!benchFrameDone()) break;
@@ -266,8 +270,9 @@ int prepare(int argc, char** argv, Run& run) {
         return 0;
     }
 
-    const DataFolderChoice data = chooseDataFolder(
-        run.options.dataFolder, std::getenv("KESTRION_DATA"), executablePath(), {isDirectory, isFile});
+    const DataFolderChoice data =
+        chooseDataFolder(run.options.dataFolder, std::getenv("KESTRION_DATA"), executablePath(),
+                         {isDirectory, isFile});
     if (!data.error.empty()) return complain(data.error, 2);
     ProgramDirectory = data.folder;
 
@@ -297,6 +302,7 @@ int main(int argc, char** argv) {
 
     run.display = XOpenDisplay(nullptr);
     if (!run.display) return complain("cannot open the X display; is DISPLAY set?", 1);
+    XSetErrorHandler(recordXError);
     if (LoadGLBindings("libGL.so.1") != 0) {
         closeRun(run);
         return complain("cannot bind OpenGL from libGL.so.1 and libGLU.so.1 (install libgl1 "
