@@ -188,8 +188,6 @@ bool openTarget(Run& run, std::string& error) {
                             reinterpret_cast<unsigned char*>(&full), 1);
         }
     }
-    XMapWindow(display, run.ownWindow);
-    XSync(display, False);
     return true;
 }
 
@@ -226,19 +224,20 @@ bool handleEvent(Run& run, XEvent& event) {
     }
 }
 
+// A frame, then every queued event, so that F12 always finds a frame to save.
 void runFrames(Run& run) {
     benchStarting();
     while (!StopRequested) {
+        benchFrameStarting();
+        RunFrame();
+        if (!benchFrameDone()) break;
         bool goOn = true;
         while (goOn && XPending(run.display)) {
             XEvent event;
             XNextEvent(run.display, &event);
             goOn = handleEvent(run, event);
         }
-        if (!goOn || StopRequested || (XErrorSeen && XErrorResource == run.target.window)) break;
-        benchFrameStarting();
-        RunFrame();
-        if (!benchFrameDone()) break;
+        if (!goOn || (XErrorSeen && XErrorResource == run.target.window)) break;
     }
 }
 
@@ -334,6 +333,8 @@ int main(int argc, char** argv) {
         return complain("cannot set up OpenGL on the window", 1);
     }
     reshapeScene(ScreenWidth, ScreenHeight);
+    // Shown only now: once the window is up, frames follow at once.
+    if (run.ownWindow) XMapWindow(run.display, run.ownWindow);
 
     runFrames(run);
     writeBenchLog();
