@@ -185,3 +185,94 @@ case_bad_options() {
     grep -qF "cannot load the race files or Explosion.as in $data/damaged/" "$CASE_DIR/damaged.log" ||
         fail "a damaged race file gave [$(cat "$CASE_DIR/damaged.log")]"
 }
+
+# as_saver_user COMMAND...: runs COMMAND as the daemon's user, with its HOME.
+# xscreensaver launches no hack as root, so root runs it as nobody.
+as_saver_user() {
+    if [ "$(id -u)" -eq 0 ]; then
+        setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$SAVER_HOME" "$@"
+    else
+        env HOME="$SAVER_HOME" "$@"
+    fi
+}
+
+# descendants PID: the processes below PID, one a line, parents first.
+descendants() {
+    local child
+    for child in $(pgrep -P "$1" 2>/dev/null); do
+        echo "$child"
+        descendants "$child"
+    done
+}
+
+# hack_running: the daemon has started kestrion; sets HACK_PID. Every process
+# below the daemon is remembered, so that the case ends them all.
+hack_running() {
+    local pid
+    for pid in $(descendants "$DAEMON_PID"); do
+        [[ " ${STARTED_PIDS[*]} " == *" $pid "* ]] || STARTED_PIDS+=("$pid")
+        if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$SAVER_PREFIX/bin/kestrion" ]; then
+            HACK_PID=$pid
+            return 0
+        fi
+    done
+    return 1
+}
+
+daemon_answers() { as_saver_user xscreensaver-command -time >/dev/null 2>&1; }
+
+# The real xscreensaver, with "kestrion -root" as its one program:
+# -activate starts kestrion, which draws the battle on the screen;
+# -deactivate ends it.
+case_xscreensaver_daemon() {
+    local tool
+    for tool in xscreensaver xscreensaver-command xwd convert; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed; run scripts/setup"
+    done
+    # Everything the daemon's user reads lies in a temporary folder of its own,
+    # wherever the build tree is: an installed copy of the program and its HOME.
+    CASE_TEMP=$(mktemp -d /tmp/kestrion-daemon.XXXXXX)
+    chmod 755 "$CASE_TEMP"
+    SAVER_PREFIX="$CASE_TEMP/prefix" SAVER_HOME="$CASE_TEMP/home"
+    "$LINUX_CMAKE" --install "$LINUX_BUILD" --prefix "$SAVER_PREFIX" >"$CASE_DIR/install.log" 2>&1 ||
+        fail "cmake --install failed; see $CASE_DIR/install.log"
+    chmod -R a+rX "$SAVER_PREFIX"
+    [ -f "$SAVER_PREFIX/share/xscreensaver/config/kestrion.xml" ] ||
+        fail "the install has no share/xscreensaver/config/kestrion.xml"
+    mkdir -p "$SAVER_HOME"
+    cat >"$SAVER_HOME/.xscreensaver" <<SETTINGS
+mode:		one
+selected:	0
+timeout:	1:00:00
+lock:		False
+splash:		False
+fade:		False
+unfade:		False
+verbose:	True
+programs:	$SAVER_PREFIX/bin/kestrion -root \n
+SETTINGS
+    [ "$(id -u)" -eq 0 ] && chown -R nobody:nogroup "$SAVER_HOME"
+
+    start_xvfb "$CASE_DIR"
+    start "$CASE_DIR/daemon.log" as_saver_user xscreensaver -no-splash -verbose
+    DAEMON_PID=$STARTED_PID
+    wait_until "$START_SECONDS" "the xscreensaver daemon" daemon_answers ||
+        fail "xscreensaver does not answer; see $CASE_DIR/daemon.log"
+
+    as_saver_user xscreensaver-command -activate >>"$CASE_DIR/command.log" 2>&1 ||
+        fail "xscreensaver-command -activate failed; see $CASE_DIR/command.log"
+    wait_until "$START_SECONDS" "xscreensaver to start kestrion" hack_running ||
+        fail "xscreensaver started no kestrion; see $CASE_DIR/daemon.log"
+    wait_until "$START_SECONDS" "the battle on the screen" shows_battle -root "$CASE_DIR/root.ppm" ||
+        fail "the screen never showed the battle; see $CASE_DIR/root.ppm.check and daemon.log"
+    cat "$CASE_DIR/root.ppm.check"
+    alive "$HACK_PID" || fail "kestrion ended while the saver was active"
+
+    as_saver_user xscreensaver-command -deactivate >>"$CASE_DIR/command.log" 2>&1 ||
+        fail "xscreensaver-command -deactivate failed; see $CASE_DIR/command.log"
+    wait_until "$END_SECONDS" "kestrion to end" eval '! alive "$HACK_PID"' ||
+        fail "kestrion still runs after -deactivate"
+    grep -q 'X Error' "$CASE_DIR/daemon.log" && fail "an X error was reported; see $CASE_DIR/daemon.log"
+    grep -q 'running as root' "$CASE_DIR/daemon.log" && fail "the daemon ran as root"
+    return 0
+}
