@@ -1,22 +1,9 @@
-// The benchmark hooks of the Linux program.
-#include "platform/clock.h"
+// The Linux measure of the process's age, for the benchmark hooks.
 #include "shell/x11/x11_shell.h"
 
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <unistd.h>
-
-namespace {
-struct BenchHooks {
-    long frameLimit = 0;
-    const char* logFile = nullptr;
-    long frames = 0;
-    uint32_t firstFrameAt = 0;
-    uint32_t lastFrameDoneAt = 0;
-    long long processStartToFirstFrameMs = 0;
-} Bench;
 
 // Milliseconds since the process started, from its start time in /proc.
 long long msSinceProcessStart() {
@@ -43,38 +30,4 @@ long long msSinceProcessStart() {
     if (ticks <= 0) return 0;
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000 -
            static_cast<long long>(startTicks * 1000 / static_cast<unsigned long long>(ticks));
-}
-} // namespace
-
-void readBenchHooks() {
-    if (const char* frames = std::getenv("KESTRION_BENCH_FRAMES"))
-        Bench.frameLimit = std::strtol(frames, nullptr, 10);
-    Bench.logFile = std::getenv("KESTRION_BENCH_LOG");
-}
-
-void benchStarting() {
-    Bench.frames = 0;
-}
-
-void benchFrameStarting() {
-    if (Bench.frames == 0) {
-        Bench.firstFrameAt = clockNow();
-        Bench.processStartToFirstFrameMs = msSinceProcessStart();
-    }
-}
-
-bool benchFrameDone() {
-    ++Bench.frames;
-    Bench.lastFrameDoneAt = clockNow();
-    return !(Bench.frameLimit > 0 && Bench.frames >= Bench.frameLimit);
-}
-
-void writeBenchLog() {
-    if (!Bench.logFile || !*Bench.logFile) return;
-    std::FILE* log = std::fopen(Bench.logFile, "w");
-    if (!log) return;
-    const uint32_t elapsed = Bench.lastFrameDoneAt - Bench.firstFrameAt;
-    std::fprintf(log, "frames=%ld\nelapsed_ms=%lu\nfirst_frame_ms=%lld\n", Bench.frames,
-                 static_cast<unsigned long>(elapsed), Bench.processStartToFirstFrameMs);
-    std::fclose(log);
 }

@@ -9,6 +9,7 @@
 #include "gl/glx/glx_context.h"
 #include "platform/random.h"
 #include "render/smoke.h"
+#include "shell/bench_hooks.h"
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/linux_options.h"
@@ -226,7 +227,6 @@ bool handleEvent(Run& run, XEvent& event) {
 
 // A frame, then every queued event, so that F12 always finds a frame to save.
 void runFrames(Run& run) {
-    benchStarting();
     while (!StopRequested) {
         benchFrameStarting();
         RunFrame();
@@ -296,7 +296,7 @@ int main(int argc, char** argv) {
     if (prepared >= 0) return prepared;
 
     seedRandom(static_cast<uint32_t>(std::time(nullptr)));
-    readBenchHooks();
+    readBenchHooks(msSinceProcessStart);
     catchStopSignals();
 
     run.display = XOpenDisplay(nullptr);
