@@ -26,7 +26,10 @@ bool parseDecimal(std::string_view text, unsigned long long limit, unsigned long
 }
 
 std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string result(1, '"');
+    result.append(text);
+    result += '"';
+    return result;
 }
 
 // The option's name without its one or two dashes, and its "=" value if any.
@@ -66,7 +69,7 @@ bool folderHoldsEffects(const std::string& folder, const FolderProbe& probe) {
 }
 
 std::string asFolder(std::string path) {
-    if (path.empty()) path = ".";
+    if (path.empty()) return "./";
     if (path.back() != '/') path += '/';
     return path;
 }

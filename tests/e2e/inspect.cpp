@@ -33,6 +33,11 @@ uint32_t read32(const std::vector<uint8_t>& bytes, size_t at) {
     return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24;
 }
 
+// The bytes of a stored row: 3 a pixel, padded to a multiple of 4.
+uint32_t rowBytes(uint32_t width) {
+    return (width * 3 + 3) & ~3u;
+}
+
 // The only header a W x H screenshot may have.
 std::vector<uint8_t> expectedHeader(uint32_t width, uint32_t height) {
     std::vector<uint8_t> header;
@@ -44,7 +49,7 @@ std::vector<uint8_t> expectedHeader(uint32_t width, uint32_t height) {
         put16(v & 0xFFFF);
         put16(v >> 16);
     };
-    uint32_t imageSize = width * height * 3;
+    uint32_t imageSize = rowBytes(width) * height;
     put16(0x4D42);
     put32(imageSize + 54);
     put16(0);
@@ -67,9 +72,9 @@ std::vector<uint8_t> expectedHeader(uint32_t width, uint32_t height) {
 bool checkHeader(const std::vector<uint8_t>& file, uint32_t width, uint32_t height,
                  std::string& reason) {
     std::vector<uint8_t> header = expectedHeader(width, height);
-    if (file.size() != width * height * 3 + 54) {
+    if (file.size() != rowBytes(width) * height + 54) {
         reason = "file holds " + std::to_string(file.size()) + " bytes, expected " +
-                 std::to_string(width * height * 3 + 54);
+                 std::to_string(rowBytes(width) * height + 54);
         return false;
     }
     for (size_t i = 0; i < header.size(); ++i)
@@ -86,9 +91,10 @@ bool checkHeader(const std::vector<uint8_t>& file, uint32_t width, uint32_t heig
 // A screenshot as rows top to bottom of blue, green, red bytes.
 struct Picture {
     int width = 0, height = 0;
+    size_t stride = 0;               // bytes a row, padding included
     const uint8_t* pixels = nullptr; // bottom row first, as stored
     const uint8_t* at(int x, int y) const {
-        return pixels + ((size_t)(height - 1 - y) * width + x) * 3;
+        return pixels + (size_t)(height - 1 - y) * stride + (size_t)x * 3;
     }
 };
 
@@ -219,6 +225,7 @@ bool ppmAsBmpPixels(const std::vector<uint8_t>& file, Picture& picture,
             bgr[1] = rgb[1];
             bgr[2] = rgb[0];
         }
+    picture.stride = row;
     picture.pixels = pixels.data();
     return true;
 }
@@ -283,6 +290,7 @@ int checkPicture(const std::string& bmpPath, const std::string& effectsPath,
         picture.height = (int)read32(file, 22);
         if (!checkHeader(file, picture.width, picture.height, reason))
             return fail(bmpPath + ": " + reason);
+        picture.stride = rowBytes(picture.width);
         picture.pixels = file.data() + 54;
     }
 

@@ -92,6 +92,19 @@ case_window_screenshots() {
     [ $beams = yes ] || fail "no screenshot showed beams; see $cwd/*.check"
     cat "$file.check"
 
+    # A new size: the tiles, the view and the screenshot follow it, rows padded.
+    xdotool search --name '^Kestrion$' windowsize 641 400
+    wait_until "$END_SECONDS" "the window at 641 x 400" \
+        eval 'xwininfo -name Kestrion | grep -q "Width: 641"' || fail "the window kept its size"
+    sleep 0.5 # a frame at the new size
+    file="$cwd/KestrionScreen$(printf %02d $((10#$n + 1))).bmp"
+    xdotool key F12
+    wait_until "$END_SECONDS" "$file" complete_file "$file" $((1924 * 400 + 54)) ||
+        fail "F12 wrote no complete $file at the new size"
+    "$E2E_INSPECT" header "$file" 641 400 || fail "$file has a wrong header or size"
+    "$E2E_INSPECT" picture "$file" "$LINUX_DATA/Explosion.as" >"$file.check" 2>&1 ||
+        fail "$file: $(cat "$file.check")"
+
     xdotool key Escape
     expect_exit "$pid" 0 "kestrion after Escape"
 }
