@@ -8,15 +8,11 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-// The first catalogue race, in catalogue order, whose name occurs in the entry;
-// an empty name occurs in every entry.
 const RaceCatalogueEntry* findListedRace(const RaceCatalogue& catalogue, const std::string& entry) {
     for (const RaceCatalogueEntry& race : catalogue.entries)
         if (entry.find(race.raceName) != std::string::npos) return &race;
     return nullptr;
 }
-} // namespace
 
 int32_t entryShipCount(const std::string& entry) {
     const size_t open = entry.find('(');

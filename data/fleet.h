@@ -1,6 +1,7 @@
 // The two fleets the battle runs on, built from the settings.
 #pragma once
 #include "battle/ship.h"
+#include "data/catalogue.h"
 #include "data/race_data.h"
 #include "shell/settings_key.h"
 
@@ -52,6 +53,10 @@ int assembleFleet(SettingsKey key, int alliance, const std::string& directory);
 // the dialog stores them (the Linux program builds them from its options).
 int assembleFleetFromEntries(const std::vector<std::string>& entries, int alliance,
                              const std::string& directory);
+
+// The race an entry loads: the first catalogue race, in catalogue order, whose
+// name occurs in the entry text; an empty name occurs in every entry.
+const RaceCatalogueEntry* findListedRace(const RaceCatalogue& catalogue, const std::string& entry);
 
 // The ship count of a fleet list entry: the number right after its first "(",
 // 0 when there is none, bounded to 0 to MaxEntryShips.

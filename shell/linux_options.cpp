@@ -228,7 +228,20 @@ bool fleetEntryTexts(const std::vector<FleetRequest>* requested, int alliance,
                     quoted(request.race) + "; known races: " + knownRaces(catalogue);
             return false;
         }
-        entries.push_back(formatFleetEntry(race->raceName, request.ships, race->description));
+        std::string entry = formatFleetEntry(race->raceName, request.ships, race->description);
+        // The fleet assembly picks a race by its name within the entry text; a
+        // name the entry cannot hold whole, or an earlier race whose name lies
+        // within it, would fly another race or none.
+        const RaceCatalogueEntry* listed = findListedRace(catalogue, entry);
+        if (listed != race) {
+            error = "--alliance" + std::to_string(alliance) + ": race " + quoted(request.race) +
+                    (listed ? " cannot be told apart from " + quoted(listed->raceName) +
+                                  ", whose name lies within it"
+                            : " has a name longer than a fleet entry holds (" +
+                                  std::to_string(RaceNameLimit) + " characters)");
+            return false;
+        }
+        entries.push_back(std::move(entry));
     }
     return true;
 }

@@ -206,6 +206,27 @@ TEST_F(OptionFleetTest, AnUnknownRaceNamesTheKnownOnes) {
         EXPECT_NE(error.find(name), std::string::npos);
 }
 
+TEST_F(OptionFleetTest, ARaceTheAssemblyWouldNotLoadIsRefused) {
+    // "Thy" stands before "Thyl" in the catalogue and lies within every Thyl entry.
+    TempDirectory shadowed;
+    writeRacesInCatalogueOrder(shadowed.path,
+                               {smallRace("Thy", "Short", 1), smallRace("Thyl", "Old", 2),
+                                smallRace(std::string(60, 'L'), "Long", 1)});
+    catalogue = scanRaceCatalogue(shadowed.path);
+    std::vector<std::string> texts;
+    std::string error;
+    const std::vector<FleetRequest> thyl = {{"Thyl", 1}};
+    EXPECT_FALSE(fleetEntryTexts(&thyl, 1, catalogue, texts, error));
+    EXPECT_NE(error.find("race \"Thyl\" cannot be told apart from \"Thy\""), std::string::npos)
+        << error;
+    const std::vector<FleetRequest> longName = {{std::string(60, 'L'), 1}};
+    EXPECT_FALSE(fleetEntryTexts(&longName, 2, catalogue, texts, error));
+    EXPECT_NE(error.find("longer than a fleet entry holds (55 characters)"), std::string::npos)
+        << error;
+    const std::vector<FleetRequest> thy = {{"Thy", 3}};
+    EXPECT_TRUE(fleetEntryTexts(&thy, 1, catalogue, texts, error)) << error;
+}
+
 TEST(LinuxWindow, ASizeChangeMovesViewportAndPerspective) {
     installRecordingGL();
     reshapeScene(1000, 500);
