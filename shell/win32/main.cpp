@@ -106,7 +106,7 @@ void runMainLoop(HWND window) {
     for (;;) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
             if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
-                ChangeDisplaySettingsA(nullptr, 0);
+                RestoreDisplayMode();
                 DestroyWindow(window);
                 UnloadGLBindings();
                 return;
@@ -153,6 +153,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const RunMode mode = parseRunMode(GetCommandLineA());
     ProgramDirectory = programDirectoryFromModulePath(modulePath());
     ActiveSettings = &RegistrySettings;
+    DesktopWidth = GetSystemMetrics(SM_CXSCREEN);
+    DesktopHeight = GetSystemMetrics(SM_CYSCREEN);
     OpenSettings();
     ReadResolution();
     readBenchHooks();

@@ -8,6 +8,7 @@
 //                                   header, the six background tiles, ships near the centre;
 //                                   with race files also beams in one of their colours
 //   picture PPM EXPLOSION_AS [...]  the same for a binary PPM (a window read back with xwd)
+//   background BMP EXPLOSION_AS     header, the six background tiles and no ships at all
 //
 // Exit status 0 when the check holds, 1 with the reason on stderr when not.
 #include "data/catalogue.h"
@@ -267,7 +268,7 @@ long beamPixels(const Picture& picture, const EffectsFileRecord& effects,
     return count;
 }
 
-int checkPicture(const std::string& bmpPath, const std::string& effectsPath,
+int checkPicture(const std::string& bmpPath, const std::string& effectsPath, bool expectShips,
                  const std::vector<std::string>& racePaths) {
     std::vector<uint8_t> file, effectsBytes, converted;
     if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
@@ -339,9 +340,12 @@ int checkPicture(const std::string& bmpPath, const std::string& effectsPath,
         ships = ships && std::fabs(meanX - picture.width / 2.0) < picture.width / 5.0 &&
                 std::fabs(meanY - picture.height / 2.0) < picture.height / 5.0;
     }
-    std::printf("%s\n", ships ? "" : "   <- no ships near the centre");
+    std::printf("%s\n", ships || !expectShips ? "" : "   <- no ships near the centre");
     if (!good) return fail(bmpPath + ": the background tiles are not where they belong");
-    if (!ships) return fail(bmpPath + ": no ships drawn near the centre of the screen");
+    if (expectShips && !ships)
+        return fail(bmpPath + ": no ships drawn near the centre of the screen");
+    if (!expectShips && changed > centre / 1000)
+        return fail(bmpPath + ": something is drawn over the background where no ship should be");
     if (!races.empty()) {
         const long beams = beamPixels(picture, effects, races);
         std::printf("beams: %ld pixels in the races' beam colours\n", beams);
@@ -379,10 +383,12 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "races") return listRaces(args[1]);
     if (args.size() == 4 && args[0] == "header") return checkHeaderOnly(args[1], argv[3], argv[4]);
     if (args.size() >= 3 && args[0] == "picture")
-        return checkPicture(args[1], args[2],
+        return checkPicture(args[1], args[2], true,
                             std::vector<std::string>(args.begin() + 3, args.end()));
+    if (args.size() == 3 && args[0] == "background")
+        return checkPicture(args[1], args[2], false, {});
     std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
-               " picture BMP|PPM EXPLOSION_AS [RACE.ast...]\n",
+               " picture BMP|PPM EXPLOSION_AS [RACE.ast...] | background BMP EXPLOSION_AS\n",
                stderr);
     return 2;
 }
