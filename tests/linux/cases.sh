@@ -218,12 +218,10 @@ descendants() {
     done
 }
 
-# hack_running: the daemon has started kestrion; sets HACK_PID. Every process
-# below the daemon is remembered, so that the case ends them all.
+# hack_running: the daemon has started kestrion; sets HACK_PID.
 hack_running() {
     local pid
     for pid in $(descendants "$DAEMON_PID"); do
-        [[ " ${STARTED_PIDS[*]} " == *" $pid "* ]] || STARTED_PIDS+=("$pid")
         if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$SAVER_PREFIX/bin/kestrion" ]; then
             HACK_PID=$pid
             return 0
