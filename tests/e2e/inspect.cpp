@@ -423,14 +423,11 @@ int main(int argc, char** argv) {
                             std::vector<std::string>(args.begin() + 3, args.end()));
     if (args.size() == 3 && args[0] == "background")
         return checkPicture(args[1], args[2], false, {});
-    std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
-               " picture BMP|PPM EXPLOSION_AS [RACE.ast...] | background BMP EXPLOSION_AS\n",
-    if (args.size() == 3 && args[0] == "picture") return checkPicture(args[1], args[2], true);
-    if (args.size() == 3 && args[0] == "background") return checkPicture(args[1], args[2], false);
     if (args.size() == 5 && args[0] == "paint")
         return checkPaint(args[1], argv[3], argv[4], argv[5]);
     std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
-               " picture BMP EXPLOSION_AS | background BMP EXPLOSION_AS | paint BMP R G B\n",
+               " picture BMP|PPM EXPLOSION_AS [RACE.ast...] | background BMP EXPLOSION_AS |"
+               " paint BMP R G B\n",
                stderr);
     return 2;
 }
