@@ -15,6 +15,7 @@ const char* const Usage =
     "  inspect FILE...    summarise race and effects files and say whether each is\n"
     "                     valid; exit status 1 when one is not\n"
     "  --help             show this text\n"
+    "  --version          show the version\n"
     "\n"
     "OUTDIR is created when missing. The output is the same, byte for byte, on every run.\n";
 
@@ -103,6 +104,10 @@ int runForge(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("kestrion-forge %s\n", KESTRION_VERSION);
         return 0;
     }
     if (command == "defaults") return commandWrite(args, false);
