@@ -161,6 +161,10 @@ finish_session() {
     [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"
 }
 
+# What scripts/demo and scripts/framerate need built (scripts/build arguments).
+# shellcheck disable=SC2034 # for the scripts that source this
+DEMO_TARGETS=(windows/Kestrion windows/kestrion-e2e-helper native/kestrion-e2e-inspect)
+
 # fleet_entry NAME COUNT DESCRIPTION: a fleet list entry as the configuration
 # dialog writes it.
 fleet_entry() { printf '%s (%s)  "%s"' "$1" "$2" "$3"; }

@@ -23,6 +23,7 @@ const char* const Usage =
     "                     write a race as OBJ, MTL and PNG files into OUTDIR\n"
     "  --version          print the version\n"
     "  --help             show this text\n"
+    "  --version          show the version\n"
     "\n"
     "OUTDIR is created when missing. The output is the same, byte for byte, on every run.\n";
 
@@ -111,6 +112,10 @@ int runForge(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("kestrion-forge %s\n", KESTRION_VERSION);
         return 0;
     }
     if (command == "defaults") return commandWrite(args, false);

@@ -54,7 +54,8 @@ int usage() {
         "  terminate PID                end a Windows process\n"
         "  run DIR COMMANDLINE [MS] [PROGRAM]\n"
         "                               run a program with exactly that command line and\n"
-        "                               DIR as its current directory; print 'exit N'\n",
+        "                               DIR as its current directory; print 'exit N'\n"
+        "  file-version PATH            print a file's version resource as NAME=VALUE lines\n",
         stderr);
     return 2;
 }
@@ -408,6 +409,38 @@ int run(const std::string& directory, const std::string& commandLine, DWORD time
     return 0;
 }
 
+// What Windows shows in a file's properties: the fixed version numbers, then
+// the texts of the first language the file lists.
+int fileVersion(const std::string& path) {
+    std::wstring file = widen(path);
+    DWORD ignored = 0, size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::vector<BYTE> data(size);
+    if (!size || !GetFileVersionInfoW(file.c_str(), 0, size, data.data()))
+        return fail("no version resource in " + path);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    WORD* language = nullptr;
+    UINT length = 0, languageLength = 0;
+    if (!VerQueryValueW(data.data(), L"\\", (void**)&fixed, &length) || !fixed ||
+        !VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", (void**)&language,
+                        &languageLength) ||
+        languageLength < 2 * sizeof(WORD))
+        return fail("the version resource of " + path + " has no numbers or no language");
+    std::printf("Fixed=%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS),
+                LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                LOWORD(fixed->dwFileVersionLS));
+    wchar_t block[40];
+    swprintf(block, 40, L"\\StringFileInfo\\%04x%04x\\", language[0], language[1]);
+    for (const wchar_t* name : {L"ProductName", L"ProductVersion", L"FileVersion",
+                                L"FileDescription", L"CompanyName", L"LegalCopyright"}) {
+        wchar_t* value = nullptr;
+        if (VerQueryValueW(data.data(), (std::wstring(block) + name).c_str(), (void**)&value,
+                           &length) &&
+            value && length > 0)
+            std::printf("%s=%s\n", narrow(name).c_str(), narrow(value).c_str());
+    }
+    return 0;
+}
+
 DWORD timeoutArgument(int argc, char** argv, int index, DWORD fallback) {
     long value = 0;
     if (index < argc && parseNumber(argv[index], value) && value > 0) return (DWORD)value;
@@ -443,6 +476,7 @@ int dispatch(int argc, char** argv) {
     }
     if (command == "close" && needs(1)) return closeWindow(argv[2]);
     if (command == "terminate" && needs(1)) return terminate(argv[2]);
+    if (command == "file-version" && needs(1)) return fileVersion(argv[2]);
     if (command == "run" && needs(2))
         return run(argv[2], argv[3], timeoutArgument(argc, argv, 4, 60000),
                    argc > 5 ? argv[5] : "");
