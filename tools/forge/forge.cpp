@@ -123,10 +123,6 @@ int runForge(const std::vector<std::string>& args) {
     if (command == "inspect") return commandInspect(args);
     if (command == "import") return commandImport(args);
     if (command == "export") return commandExport(args);
-    if (command == "--version") {
-        std::puts("kestrion-forge " KESTRION_VERSION);
-        return 0;
-    }
     std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());
     return 2;
 }
