@@ -173,9 +173,12 @@ int regDump() {
 
 int regSet(const std::string& name, const std::string& text, bool withZero) {
     HKEY key;
-    if (RegCreateKeyExA(SettingsRoot, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return fail("cannot create the settings key");
+    const LONG created =
+        RegCreateKeyExA(SettingsRoot, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (created != ERROR_SUCCESS)
+        return fail("cannot create the settings key with full access (error " +
+                    std::to_string(created) + ")");
     // RegSetValueExA counts a terminator the caller left out when the byte after
     // the text is zero, so without "zero" that byte must not be.
     std::string bytes = text + (withZero ? '\0' : '?');
