@@ -17,6 +17,13 @@ template <class Node> struct NodePool {
         node->next = spare;
         spare = node;
     }
+    // Walks the spare list; for soak runs and tests.
+    long spareCount() const {
+        long count = 0;
+        for (const Node* node = spare; node; node = node->next)
+            ++count;
+        return count;
+    }
     // Frees the spare nodes.
     void clear() {
         while (Node* node = spare) {

@@ -11,59 +11,27 @@
 #include "render/smoke.h"
 #include "shell/display.h"
 #include "shell/frame.h"
-#include "shell/memory_settings.h"
-#include "shell/settings.h"
-#include "tools/forge/forge.h"
+#include "tests/support/headless_battle.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace {
 constexpr uint32_t FrameMs = 16;
 constexpr int WarmUpFrames = 5 * 1000 / FrameMs; // five simulated seconds
 
-std::string dataSetDirectory() {
-    static std::string directory;
-    if (!directory.empty()) return directory;
-    directory = (std::filesystem::temp_directory_path() / "kestrion-bench-data").string();
+// Both fleets of `perSide` ships each, a fresh null GL, clock, seed and smoke
+// list; nothing loaded yet.
+void configureBattle(int perSide) {
     std::string error;
-    if (!writeDefaultDataSet(directory, &error)) {
+    if (!configureHeadlessBattle(perSide, 1000000, 12345, &error)) {
         std::fprintf(stderr, "bench: cannot write the data set: %s\n", error.c_str());
         std::exit(1);
     }
-    directory += "/";
-    return directory;
-}
-
-// Settings for both fleets of `perSide` ships each, spread over the default
-// races, and a fresh null GL, clock, seed and smoke list; nothing loaded yet.
-void configureBattle(int perSide) {
-    releaseFleet(Fleets[0]);
-    releaseFleet(Fleets[1]);
-    ProgramDirectory = dataSetDirectory();
-    installMemorySettings();
-    const auto races = buildDefaultRaces();
-    const int raceCount = static_cast<int>(races.size());
-    for (int alliance = 1; alliance <= 2; ++alliance) {
-        std::vector<std::string> entries;
-        for (int r = 0; r < raceCount; ++r) {
-            int ships = perSide / raceCount + (r < perSide % raceCount ? 1 : 0);
-            if (ships == 0) continue;
-            entries.push_back(
-                fleetEntryText(races[r].record.raceName, ships, races[r].record.description));
-        }
-        writeAllianceList(alliance, entries);
-    }
-    installNullGL();
-    MultitextureAvailable = 1;
-    useFakeClock(1000000);
-    seedRandom(12345);
-    createPuffList();
 }
 
 void setUpSceneOrExit() {

@@ -36,14 +36,36 @@ inline bool fail(ByteReader& reader, const std::string& reason) {
     return false;
 }
 
+// What a read is of ("texture 3 width"), for its failure message only: the
+// text is put together when a read fails, so that reading a well-formed file
+// builds none (a race or effects file makes hundreds of reads).
+struct ReadLabel {
+    const char* name = "";
+    int64_t index = -1; // part of the label when 0 or more
+    const char* suffix = "";
+    ReadLabel with(const char* more) const { return {name, index, more}; }
+};
+
+inline std::string describe(const ReadLabel& label) {
+    std::string text = label.name;
+    if (label.index >= 0) text += std::to_string(label.index);
+    return text + label.suffix;
+}
+inline const std::string& describe(const std::string& what) {
+    return what;
+}
+inline std::string describe(const char* what) {
+    return what;
+}
+
 // True when `count` more bytes are present; otherwise fails with "truncated in <what>".
-inline bool need(ByteReader& reader, uint64_t count, const std::string& what) {
+template <class What> bool need(ByteReader& reader, uint64_t count, const What& what) {
     if (reader.failed) return false;
-    if (count > bytesLeft(reader)) return fail(reader, "truncated in " + what);
+    if (count > bytesLeft(reader)) return fail(reader, "truncated in " + describe(what));
     return true;
 }
 
-inline bool readInt32(ByteReader& reader, int32_t& value, const std::string& what) {
+template <class What> bool readInt32(ByteReader& reader, int32_t& value, const What& what) {
     if (!need(reader, 4, what)) return false;
     const uint8_t* p = reader.data + reader.pos;
     uint32_t bits =
@@ -53,22 +75,22 @@ inline bool readInt32(ByteReader& reader, int32_t& value, const std::string& wha
     return true;
 }
 
-inline bool readFloat(ByteReader& reader, float& value, const std::string& what) {
+template <class What> bool readFloat(ByteReader& reader, float& value, const What& what) {
     int32_t bits;
     if (!readInt32(reader, bits, what)) return false;
     std::memcpy(&value, &bits, 4);
     return true;
 }
 
-inline bool readBytes(ByteReader& reader, size_t count, std::vector<uint8_t>& out,
-                      const std::string& what) {
+template <class What>
+bool readBytes(ByteReader& reader, size_t count, std::vector<uint8_t>& out, const What& what) {
     if (!need(reader, count, what)) return false;
     out.assign(reader.data + reader.pos, reader.data + reader.pos + count);
     reader.pos += count;
     return true;
 }
 
-inline bool skipBytes(ByteReader& reader, size_t count, const std::string& what) {
+template <class What> bool skipBytes(ByteReader& reader, size_t count, const What& what) {
     if (!need(reader, count, what)) return false;
     reader.pos += count;
     return true;

@@ -15,61 +15,62 @@ std::string str(int64_t value) {
     return std::to_string(value);
 }
 
-bool readCount(ByteReader& in, int32_t& count, int32_t max, const std::string& what) {
+bool readCount(ByteReader& in, int32_t& count, int32_t max, const ReadLabel& what) {
     if (!readInt32(in, count, what)) return false;
     if (count < 0 || count > max)
-        return fail(in, what + " " + str(count) + " outside 0.." + str(max));
+        return fail(in, describe(what) + " " + str(count) + " outside 0.." + str(max));
     return true;
 }
 
-bool readText(ByteReader& in, std::string& text, const std::string& what) {
+bool readText(ByteReader& in, std::string& text, const ReadLabel& what) {
     int32_t length;
-    if (!readInt32(in, length, what + " length")) return false;
+    if (!readInt32(in, length, what.with(" length"))) return false;
     if (length < 0 || length > MaxTextLength)
-        return fail(in, what + " length " + str(length) + " outside 0.." + str(MaxTextLength));
+        return fail(in, describe(what) + " length " + str(length) + " outside 0.." +
+                            str(MaxTextLength));
     if (!need(in, length, what)) return false;
     text.assign(reinterpret_cast<const char*>(in.data + in.pos), size_t(length));
     in.pos += size_t(length);
     return true;
 }
 
-bool readImage(ByteReader& in, ImageRecord& image, int bytesPerPixel, const std::string& what) {
-    if (!readInt32(in, image.width, what + " width") ||
-        !readInt32(in, image.height, what + " height"))
+bool readImage(ByteReader& in, ImageRecord& image, int bytesPerPixel, const ReadLabel& what) {
+    if (!readInt32(in, image.width, what.with(" width")) ||
+        !readInt32(in, image.height, what.with(" height")))
         return false;
     if (image.width < 1 || image.width > MaxImageSide || image.height < 1 ||
         image.height > MaxImageSide)
-        return fail(in, what + " size " + str(image.width) + "x" + str(image.height) +
+        return fail(in, describe(what) + " size " + str(image.width) + "x" + str(image.height) +
                             " outside 1.." + str(MaxImageSide) + " per side");
     size_t bytes = size_t(image.width) * size_t(image.height) * size_t(bytesPerPixel);
-    return readBytes(in, bytes, image.pixels, what + " pixels");
+    return readBytes(in, bytes, image.pixels, what.with(" pixels"));
 }
 
-bool readMesh(ByteReader& in, MeshRecord& mesh, const std::string& what) {
+bool readMesh(ByteReader& in, MeshRecord& mesh, const ReadLabel& what) {
     int32_t vertexCount, triangleCount;
-    if (!readCount(in, vertexCount, MaxMeshVertices, what + " vertex count")) return false;
+    if (!readCount(in, vertexCount, MaxMeshVertices, what.with(" vertex count"))) return false;
     // Positions plus the texture coordinates that follow the triangles: check before reserving.
     if (!need(in, uint64_t(vertexCount) * 20 + 4, what)) return false;
     mesh.positions.resize(size_t(vertexCount));
     for (auto& p : mesh.positions)
         for (float& c : p)
-            readFloat(in, c, what + " positions");
-    if (!readCount(in, triangleCount, MaxMeshTriangles, what + " triangle count")) return false;
+            readFloat(in, c, what.with(" positions"));
+    if (!readCount(in, triangleCount, MaxMeshTriangles, what.with(" triangle count"))) return false;
     if (!need(in, uint64_t(triangleCount) * 12 + uint64_t(vertexCount) * 8, what)) return false;
     mesh.triangles.resize(size_t(triangleCount));
     for (size_t f = 0; f < mesh.triangles.size(); ++f) {
         MeshTriangle& t = mesh.triangles[f];
         for (int32_t* index : {&t.a, &t.b, &t.c}) {
-            readInt32(in, *index, what + " triangles");
+            readInt32(in, *index, what.with(" triangles"));
             if (*index < 0 || *index >= vertexCount)
-                return fail(in, what + " triangle " + str(int64_t(f)) + " uses vertex " +
+                return fail(in, describe(what) + " triangle " + str(int64_t(f)) + " uses vertex " +
                                     str(*index) + " outside 0.." + str(vertexCount - 1));
         }
     }
     mesh.texCoords.resize(size_t(vertexCount));
     for (auto& uv : mesh.texCoords)
         for (float& c : uv)
-            readFloat(in, c, what + " texture coordinates");
+            readFloat(in, c, what.with(" texture coordinates"));
     return !in.failed;
 }
 
@@ -116,8 +117,8 @@ bool parseRaceHead(const uint8_t* data, size_t size, std::string& raceName,
     ByteReader in = makeByteReader(data, size);
     int32_t headValue;
     std::string name, text;
-    if (readInt32(in, headValue, "head value") && readText(in, name, "race name") &&
-        readText(in, text, "description")) {
+    if (readInt32(in, headValue, "head value") && readText(in, name, {"race name"}) &&
+        readText(in, text, {"description"})) {
         raceName = std::move(name);
         description = std::move(text);
     }
@@ -128,30 +129,31 @@ bool parseRaceFile(const uint8_t* data, size_t size, RaceFileRecord& out, std::s
     ByteReader in = makeByteReader(data, size);
     RaceFileRecord race;
     int32_t textureCount, partCount;
-    if (!readInt32(in, race.headValue, "head value") || !readText(in, race.raceName, "race name") ||
-        !readText(in, race.description, "description") ||
-        !readCount(in, textureCount, MaxTextureCount, "texture count") ||
+    if (!readInt32(in, race.headValue, "head value") ||
+        !readText(in, race.raceName, {"race name"}) ||
+        !readText(in, race.description, {"description"}) ||
+        !readCount(in, textureCount, MaxTextureCount, {"texture count"}) ||
         !need(in, uint64_t(textureCount) * (8 + RgbBytes), "texture table"))
         return finish(in, error);
 
     race.textures.resize(size_t(textureCount));
     for (int32_t i = 0; i < textureCount; ++i)
-        if (!readImage(in, race.textures[size_t(i)], RgbBytes, "texture " + str(i)))
+        if (!readImage(in, race.textures[size_t(i)], RgbBytes, {"texture ", i}))
             return finish(in, error);
 
     // A part is at least its two counts and its texture index.
-    if (!readCount(in, partCount, MaxPartCount, "part count") ||
+    if (!readCount(in, partCount, MaxPartCount, {"part count"}) ||
         !need(in, uint64_t(partCount) * 12, "part meshes"))
         return finish(in, error);
     race.parts.resize(size_t(partCount));
     for (int32_t i = 0; i < partCount; ++i) {
         PartRecord& part = race.parts[size_t(i)];
-        std::string what = "part mesh " + str(i);
+        const ReadLabel what{"part mesh ", i};
         if (!readMesh(in, part.mesh, what) ||
-            !readInt32(in, part.textureIndex, what + " texture index"))
+            !readInt32(in, part.textureIndex, what.with(" texture index")))
             return finish(in, error);
         if (part.textureIndex < 0 || part.textureIndex >= textureCount) {
-            fail(in, what + " texture index " + str(part.textureIndex) + " outside 0.." +
+            fail(in, describe(what) + " texture index " + str(part.textureIndex) + " outside 0.." +
                          str(textureCount - 1));
             return finish(in, error);
         }
@@ -166,8 +168,8 @@ bool parseRaceFile(const uint8_t* data, size_t size, RaceFileRecord& out, std::s
     readInt32(in, race.reservedValue, "reserved value");
     for (int32_t& r : race.reserved)
         readInt32(in, r, "reserved block");
-    if (!readImage(in, race.projectile, BgraBytes, "projectile image") ||
-        !readMesh(in, race.shield, "shield mesh"))
+    if (!readImage(in, race.projectile, BgraBytes, {"projectile image"}) ||
+        !readMesh(in, race.shield, {"shield mesh"}))
         return finish(in, error);
 
     // The shield drawing and the hit points use vertices 0..25 and triangles 0..47.
@@ -203,16 +205,16 @@ bool parseEffectsFile(const uint8_t* data, size_t size, EffectsFileRecord& out,
     }
     effects.frames.resize(size_t(imageCount) - effects.backgrounds.size());
     for (size_t i = 0; i < effects.frames.size(); ++i)
-        if (!readImage(in, effects.frames[i], BgraBytes, "explosion frame " + str(int64_t(i))))
+        if (!readImage(in, effects.frames[i], BgraBytes, {"explosion frame ", int64_t(i)}))
             return finish(in, error);
     for (size_t i = 0; i < effects.backgrounds.size(); ++i)
-        if (!readImage(in, effects.backgrounds[i], RgbBytes, "background image " + str(int64_t(i))))
+        if (!readImage(in, effects.backgrounds[i], RgbBytes, {"background image ", int64_t(i)}))
             return finish(in, error);
     MeshRecord* meshes[3] = {&effects.sprite, &effects.blast, &effects.spare};
     const char* meshNames[3] = {"sprite mesh", "blast mesh", "spare mesh"};
     for (int i = 0; i < 3; ++i)
         if (!readInt32(in, effects.meshHeads[size_t(i)], meshNames[i]) ||
-            !readMesh(in, *meshes[i], meshNames[i]))
+            !readMesh(in, *meshes[i], {meshNames[i]}))
             return finish(in, error);
     if (effects.sprite.triangles.size() < size_t(MinSpriteTriangles)) {
         fail(in, "sprite mesh has " + str(int64_t(effects.sprite.triangles.size())) +
@@ -226,7 +228,7 @@ bool parseEffectsFile(const uint8_t* data, size_t size, EffectsFileRecord& out,
     const char* imageNames[5] = {"shield image", "blast image", "spare image", "damage image",
                                  "smoke image"};
     for (int i = 0; i < 5; ++i)
-        if (!readImage(in, *images[i], BgraBytes, imageNames[i])) return finish(in, error);
+        if (!readImage(in, *images[i], BgraBytes, {imageNames[i]})) return finish(in, error);
     out = std::move(effects);
     return true;
 }

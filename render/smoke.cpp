@@ -103,3 +103,7 @@ void drawSmokePuffs() {
     glDisable(GL_BLEND);
     glColor3f(1.0f, 1.0f, 1.0f);
 }
+
+long sparePuffCount() {
+    return PuffPool.spareCount();
+}

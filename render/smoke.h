@@ -24,5 +24,8 @@ void spawnSmokePuff(SmokePuff* head, const double position[3]);
 // Draws every live puff, growing and fading over 800 ms, and removes expired ones.
 void drawSmokePuffs();
 
+// Puffs kept for reuse after they expired.
+long sparePuffCount();
+
 // Unlinks and frees the node after `node`, if any.
 void removeNextPuff(SmokePuff* node);

@@ -168,3 +168,27 @@ DEMO_TARGETS=(windows/Kestrion windows/kestrion-e2e-helper native/kestrion-e2e-i
 # fleet_entry NAME COUNT DESCRIPTION: a fleet list entry as the configuration
 # dialog writes it.
 fleet_entry() { printf '%s (%s)  "%s"' "$1" "$2" "$3"; }
+
+# configure_fleets PER_SIDE RACE...: that many ships a side in the registry of
+# the prefix, the races ("NAME<tab>DESCRIPTION" each, as kestrion-e2e-inspect
+# lists them) dealt out between the sides in turn and each side's ships spread
+# over its races.
+configure_fleets() {
+    local per_side=$1 alliance
+    shift
+    local races=("$@")
+    for alliance in 1 2; do
+        local own=() r
+        for ((r = alliance - 1; r < ${#races[@]}; r += 2)); do own+=("${races[r]}"); done
+        local count=0 i
+        ((per_side > 0)) && count=${#own[@]}
+        wine_helper reg-set "NumList${alliance}Items" "$count" >/dev/null ||
+            fail "cannot write the fleets; see $LOG"
+        for ((i = 0; i < count; i++)); do
+            local share=$((per_side / count + (i < per_side % count ? 1 : 0)))
+            wine_helper reg-set "List${alliance}Item$i" \
+                "$(fleet_entry "${own[i]%%$'\t'*}" "$share" "${own[i]#*$'\t'}")" >/dev/null ||
+                fail "cannot write the fleets; see $LOG"
+        done
+    done
+}

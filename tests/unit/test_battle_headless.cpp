@@ -151,3 +151,63 @@ TEST(HeadlessBattle, SameSeedSameBattle) {
             EXPECT_EQ(state, first);
     }
 }
+
+namespace {
+// What can be compared between two runs of the same battle: every ship's
+// place, hits and weapons, its impact flashes, and the puffs.
+std::vector<double> battleState() {
+    std::vector<double> state;
+    for (int a = 1; a <= 2; ++a) {
+        const FleetState& fleet = fleetOf(a);
+        for (int i = 0; i < fleet.shipCount; ++i) {
+            const Ship& ship = fleet.ships[i];
+            state.insert(state.end(), {ship.position[0], ship.position[1], ship.position[2],
+                                       double(ship.hitCount), double(ship.dying),
+                                       double(countBeams(ship)), double(countMissiles(ship))});
+            for (float glow : ship.impactGlow)
+                state.push_back(glow);
+        }
+    }
+    state.push_back(countPuffs());
+    return state;
+}
+} // namespace
+
+// timeGetTime wraps after 49.7 days. Started ten seconds before the wrap, the
+// battle runs exactly as it does from any other start: every duration is a
+// difference of two readings, never a comparison of readings.
+TEST(HeadlessBattle, GoesOnThroughTheClockWrap) {
+    installNullGL();
+    constexpr uint32_t BeforeWrap = 0u - 10000u;
+    std::vector<double> atWrap[2], atEnd[2];
+    for (int run = 0; run < 2; ++run) {
+        seedRandom(4242);
+        BattleWorld world(0, 0, 3, run == 0 ? ClockStart : BeforeWrap);
+        flyDefaultRaces();
+        if (HasFatalFailure()) return;
+        // runBattle checks every frame: one beam and missile per enemy, puffs gone in 800 ms.
+        LifeCycle before, after;
+        runBattle(10000 / FrameMs, before);
+        atWrap[run] = battleState();
+        runBattle(50000 / FrameMs, after);
+        if (HasFatalFailure()) return;
+        atEnd[run] = battleState();
+        if (run == 1) {
+            EXPECT_LT(clockNow(), BeforeWrap) << "the clock wrapped";
+            EXPECT_GT(after.hits, 100);
+            EXPECT_GT(after.deaths, 0);
+            EXPECT_GT(after.respawns, 0);
+            EXPECT_GT(after.beamsSeen, 0);
+            EXPECT_GT(after.missilesSeen, 0);
+            EXPECT_GT(after.mostPuffs, 0u);
+            const uint32_t now = clockNow();
+            for (int a = 1; a <= 2; ++a)
+                for (int i = 0; i < fleetOf(a).shipCount; ++i)
+                    for (const BeamShot* b = world.ship(a, i).shots->next; b; b = b->next)
+                        EXPECT_LE(now - b->startTime, 1500u + FrameMs) << "beams end";
+        }
+    }
+    EXPECT_EQ(atWrap[1], atWrap[0]);
+    EXPECT_EQ(atEnd[1], atEnd[0]);
+    EXPECT_NE(atEnd[1], atWrap[1]) << "ships keep cruising";
+}

@@ -73,8 +73,9 @@ inline void buildRace(RaceData& race, int partCount, int alliance) {
 }
 
 struct BattleWorld {
-    explicit BattleWorld(int ships1, int ships2, int partCount = 3) {
-        useFakeClock(ClockStart);
+    explicit BattleWorld(int ships1, int ships2, int partCount = 3,
+                         uint32_t clockStart = ClockStart) {
+        useFakeClock(clockStart);
         createPuffList();
         fillMesh(Effects.spriteMesh, 5, 3);
         fillMesh(Effects.blastMesh, 6, 4);

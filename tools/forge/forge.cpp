@@ -1,4 +1,5 @@
 #include "tools/forge/forge.h"
+#include "tools/forge/seeds.h"
 
 #include "tools/forge/authoring.h"
 
@@ -21,7 +22,10 @@ const char* const Usage =
     "                     and textures (kestrion-forge import --help for the options)\n"
     "  export RACE.ast OUTDIR\n"
     "                     write a race as OBJ, MTL and PNG files into OUTDIR\n"
-    "  --version          print the version\n"
+    "  seeds OUTDIR       write small valid race and effects files for fuzzing into\n"
+    "                     OUTDIR/race and OUTDIR/effects, and edge files at the\n"
+    "                     largest accepted sizes into OUTDIR/race-edges and\n"
+    "                     OUTDIR/effects-edges\n"
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
@@ -123,6 +127,7 @@ int runForge(const std::vector<std::string>& args) {
     if (command == "inspect") return commandInspect(args);
     if (command == "import") return commandImport(args);
     if (command == "export") return commandExport(args);
+    if (command == "seeds") return commandSeeds(args);
     std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());
     return 2;
 }

@@ -1,0 +1,54 @@
+#include "tests/support/headless_battle.h"
+
+#include "data/fleet.h"
+#include "gl/gl_state.h"
+#include "gl/null_gl.h"
+#include "platform/clock.h"
+#include "platform/random.h"
+#include "render/smoke.h"
+#include "shell/display.h"
+#include "shell/memory_settings.h"
+#include "shell/settings.h"
+#include "tools/forge/forge.h"
+
+#include <filesystem>
+#include <vector>
+
+namespace {
+bool writeDataSetOnce(std::string* error) {
+    static std::string folder;
+    if (folder.empty()) {
+        const std::string path =
+            (std::filesystem::temp_directory_path() / "kestrion-bench-data").string();
+        if (!writeDefaultDataSet(path, error)) return false;
+        folder = path + "/";
+    }
+    ProgramDirectory = folder;
+    return true;
+}
+} // namespace
+
+bool configureHeadlessBattle(int perSide, uint32_t clockStart, uint32_t seed, std::string* error) {
+    releaseFleet(Fleets[0]);
+    releaseFleet(Fleets[1]);
+    if (!writeDataSetOnce(error)) return false;
+    installMemorySettings();
+    const auto races = buildDefaultRaces();
+    const int raceCount = static_cast<int>(races.size());
+    for (int alliance = 1; alliance <= 2; ++alliance) {
+        std::vector<std::string> entries;
+        for (int r = 0; r < raceCount; ++r) {
+            int ships = perSide / raceCount + (r < perSide % raceCount ? 1 : 0);
+            if (ships == 0) continue;
+            entries.push_back(
+                fleetEntryText(races[r].record.raceName, ships, races[r].record.description));
+        }
+        writeAllianceList(alliance, entries);
+    }
+    installNullGL();
+    MultitextureAvailable = 1;
+    useFakeClock(clockStart);
+    seedRandom(seed);
+    createPuffList();
+    return true;
+}

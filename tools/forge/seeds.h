@@ -1,0 +1,34 @@
+// Small, valid data files for fuzzing: a fuzzer seeded with these runs many
+// thousands of times a second, where the default data set's megabytes allow hundreds.
+#pragma once
+#include "data/formats.h"
+
+#include <string>
+#include <vector>
+
+// A race of one 2-triangle part with one 1 x 1 texture, a 1 x 1 projectile
+// image and the 26-vertex shield around the part.
+RaceFileRecord minimalRace(const std::string& name);
+// Every image 1 x 1, the sprite a 2-triangle square, blast and spare the same square.
+EffectsFileRecord minimalEffects();
+
+struct SeedFile {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+// The seeds to fuzz from, all under 2 KB: the minimal file and small edge
+// files (no parts, the longest texts, bytes after the end).
+std::vector<SeedFile> raceSeeds();
+std::vector<SeedFile> effectsSeeds();
+// Edge files at the largest counts and sizes the readers accept (1024
+// textures, 1024 parts, 4096-pixel sides). At 12 to 16 KB each they would slow
+// a fuzzer several times over, so they are run once each instead.
+std::vector<SeedFile> raceEdgeSeeds();
+std::vector<SeedFile> effectsEdgeSeeds();
+
+// Writes the four sets into OUTDIR/race, race-edges, effects and effects-edges
+// (created when missing); false with the reason.
+bool writeSeedCorpus(const std::string& outDir, std::string* error);
+
+// The "seeds" command: args are {"seeds", OUTDIR}; returns the exit status.
+int commandSeeds(const std::vector<std::string>& args);
