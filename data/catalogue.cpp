@@ -1,6 +1,7 @@
 #include "data/catalogue.h"
 
 #include "data/formats.h"
+#include "data/text.h"
 #include "platform/directory.h"
 
 #include <cctype>
@@ -31,7 +32,7 @@ bool readHead(const std::string& path, std::string& raceName, std::string& descr
 
 void copyText(char (&field)[100], const std::string& text) {
     std::memset(field, 0, sizeof field);
-    std::memcpy(field, text.data(), text.size()); // callers keep texts at 99 bytes or less
+    std::memcpy(field, text.data(), utf8Cut(text, sizeof field - 1));
 }
 
 } // namespace
@@ -44,8 +45,8 @@ RaceCatalogue scanRaceCatalogue(const std::string& directory) {
         if (!readHead(directory + name, raceName, description)) continue;
         RaceCatalogueEntry entry;
         copyText(entry.fileName, name);
-        copyText(entry.raceName, raceName);
-        copyText(entry.description, description);
+        copyText(entry.raceName, raceText(raceName));
+        copyText(entry.description, raceText(description));
         catalogue.entries.push_back(entry);
     }
     catalogue.count = static_cast<int32_t>(catalogue.entries.size());

@@ -6,8 +6,8 @@
 
 struct RaceCatalogueEntry {
     char fileName[100];    // as found, with its ".ast" extension, no directory
-    char raceName[100];    // terminated
-    char description[100]; // terminated
+    char raceName[100];    // terminated, UTF-8 (see raceText)
+    char description[100]; // terminated, UTF-8
 };
 
 // Entries in directory enumeration order; that order is the catalogue index.

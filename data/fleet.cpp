@@ -8,15 +8,11 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-// The first catalogue race, in catalogue order, whose name occurs in the entry;
-// an empty name occurs in every entry.
 const RaceCatalogueEntry* findListedRace(const RaceCatalogue& catalogue, const std::string& entry) {
     for (const RaceCatalogueEntry& race : catalogue.entries)
         if (entry.find(race.raceName) != std::string::npos) return &race;
     return nullptr;
 }
-} // namespace
 
 int32_t entryShipCount(const std::string& entry) {
     const size_t open = entry.find('(');
@@ -26,8 +22,13 @@ int32_t entryShipCount(const std::string& entry) {
 
 int assembleFleet(SettingsKey key, int alliance, const std::string& directory) {
     if (alliance != 1 && alliance != 2) return 0;
+    return assembleFleetFromEntries(readAllianceList(key, alliance), alliance, directory);
+}
+
+int assembleFleetFromEntries(const std::vector<std::string>& entries, int alliance,
+                             const std::string& directory) {
+    if (alliance != 1 && alliance != 2) return 0;
     const RaceCatalogue catalogue = scanRaceCatalogue(directory);
-    const std::vector<std::string> entries = readAllianceList(key, alliance);
 
     std::vector<RaceData> races;
     std::vector<int32_t> counts;

@@ -12,6 +12,11 @@
 #include <vector>
 
 namespace {
+constexpr double FrustumHalfWidth = 0.04444;
+constexpr double FrustumHalfHeight = 0.03333;
+constexpr double FrustumNear = 0.1;
+constexpr double FrustumFar = 1000.0;
+
 void fillImage(TextureImage& image, const ImageRecord& record) {
     destroyTextureImage(image);
     image.pixels = new uint8_t[record.pixels.size()];
@@ -41,13 +46,6 @@ void fillMesh(Mesh& mesh, const MeshRecord& record) {
         mesh.triangles[i] = record.triangles[i];
     mesh.vertexCount = static_cast<int32_t>(vertexCount);
     mesh.triangleCount = static_cast<int32_t>(triangleCount);
-}
-
-bool buildFleets() {
-    SettingsKey key = openSettingsKey();
-    bool built = assembleFleet(key, 1, ProgramDirectory) && assembleFleet(key, 2, ProgramDirectory);
-    closeSettingsKey(key);
-    return built;
 }
 
 void uploadEffects(const EffectsFileRecord& file) {
@@ -93,6 +91,15 @@ void uploadEffects(const EffectsFileRecord& file) {
 }
 } // namespace
 
+bool buildFleetsFromSettings() {
+    SettingsKey key = openSettingsKey();
+    bool built = assembleFleet(key, 1, ProgramDirectory) && assembleFleet(key, 2, ProgramDirectory);
+    closeSettingsKey(key);
+    return built;
+}
+
+FleetBuilder BuildFleets = buildFleetsFromSettings;
+
 bool setUpScene() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
@@ -100,7 +107,8 @@ bool setUpScene() {
     glViewport(0, 0, ScreenWidth, ScreenHeight);
     glLoadIdentity();
     // The same 4:3 view at every resolution.
-    glFrustum(-0.04444, 0.04444, -0.03333, 0.03333, 0.1, 1000.0);
+    glFrustum(-FrustumHalfWidth, FrustumHalfWidth, -FrustumHalfHeight, FrustumHalfHeight,
+              FrustumNear, FrustumFar);
 
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -146,8 +154,36 @@ bool setUpScene() {
     return loadSceneAssets();
 }
 
+void reshapeScene(int32_t width, int32_t height) {
+    ScreenWidth = width > 0 ? width : 1;
+    ScreenHeight = height > 0 ? height : 1;
+    glViewport(0, 0, ScreenWidth, ScreenHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // The 4:3 view's height, as wide as the window is: at 4:3 the view is the usual one.
+    const double halfWidth = FrustumHalfHeight * ScreenWidth / ScreenHeight;
+    glFrustum(-halfWidth, halfWidth, -FrustumHalfHeight, FrustumHalfHeight, FrustumNear,
+              FrustumFar);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void releaseScene() {
+    releaseFleet(Fleets[0]);
+    releaseFleet(Fleets[1]);
+    for (TextureImage& frame : Effects.explosionFrames)
+        destroyTextureImage(frame);
+    Effects.explosionFrameCount = 0;
+    for (TextureImage& background : Effects.backgroundImages)
+        destroyTextureImage(background);
+    for (Mesh* mesh : {&Effects.spriteMesh, &Effects.blastMesh, &Effects.spareMesh})
+        destroyMesh(*mesh);
+    for (TextureImage* image : {&Effects.shieldImage, &Effects.blastImage, &Effects.spareImage,
+                                &Effects.damageImage, &Effects.smokeImage})
+        destroyTextureImage(*image);
+}
+
 bool loadSceneAssets() {
-    if (!buildFleets()) return false;
+    if (!BuildFleets || !BuildFleets()) return false;
 
     std::vector<uint8_t> bytes;
     if (!readFileBytes(ProgramDirectory + "Explosion.as", bytes)) return false;

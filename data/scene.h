@@ -1,6 +1,7 @@
 // The one-time scene set-up: the fixed GL state every frame starts from, both
 // fleets, and the shared effect assets from "Explosion.as".
 #pragma once
+#include <cstdint>
 
 // Sets the GL state (camera, light, arrays, blending, texturing) and then loads
 // the scene. Needs a current context and MultitextureAvailable settled. False
@@ -8,7 +9,25 @@
 // the process at once, silently, with exit code 0.
 bool setUpScene();
 
-// Both fleets inside one opening of the settings key, then "Explosion.as" from
+// Builds both fleets from ProgramDirectory's race files; false when one fails.
+using FleetBuilder = bool (*)();
+// Both fleets inside one opening of the settings key, as the dialog saved them.
+bool buildFleetsFromSettings();
+// What the scene set-up builds the fleets with: the settings unless the
+// program has its fleet lists from elsewhere (the Linux command line).
+extern FleetBuilder BuildFleets;
+
+// Both fleets through BuildFleets, then "Explosion.as" from
 // ProgramDirectory: frames, backgrounds (BackgroundTextures), meshes and the
 // five single images, uploaded as they are read. False as for setUpScene.
 bool loadSceneAssets();
+
+// A new window size: ScreenWidth and ScreenHeight, the viewport and the
+// perspective, which keeps the 4:3 view's height and widens or narrows with
+// the window. The background's flat projection follows on the next frame.
+// Sizes below 1 count as 1.
+void reshapeScene(int32_t width, int32_t height);
+
+// Releases both fleets and the effect assets' images and meshes; the textures
+// go with the rendering context.
+void releaseScene();

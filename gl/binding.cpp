@@ -100,7 +100,14 @@ const char* companionOf(const char* name) {
     if (std::strcmp(name, "opengl.dll") == 0) return "glu.dll";
     if (std::strcmp(name, "opengl32.dll") == 0) return "glu32.dll";
     if (std::strcmp(name, "3dfxvgl.dll") == 0) return "3dfxvglu.dll";
+    if (std::strcmp(name, "libGL.so.1") == 0) return "libGLU.so.1";
     return nullptr;
+}
+
+// Names only Windows' GLU has; the GLU of other systems is not asked for them.
+bool gluNameRequired(const char* gluLibrary, const char* name) {
+    const bool windowsOnly = std::strcmp(name, "gluErrorUnicodeStringEXT") == 0;
+    return !windowsOnly || std::strstr(gluLibrary, ".dll") != nullptr;
 }
 
 using QueryBoards = int(KGL_APIENTRY*)(void* hardwareConfiguration);
@@ -161,7 +168,7 @@ int32_t LoadGLBindings(const char* libraryName) {
     }
     if (GLULibrary) {
         for (const char* name : GLUFunctionNames)
-            if (!librarySymbol(GLULibrary, name)) return -1;
+            if (gluNameRequired(companion, name) && !librarySymbol(GLULibrary, name)) return -1;
     }
 
     if (std::strcmp(libraryName, "opengl32.dll") != 0) DriverPixelFormatMode = 1;
@@ -170,11 +177,19 @@ int32_t LoadGLBindings(const char* libraryName) {
 
 SymbolAddress LookupExtension(const char* name) {
     if (!GLLibrary) return nullptr;
-    auto getProcAddress =
-        reinterpret_cast<GetProcAddressFunction>(librarySymbol(GLLibrary, "wglGetProcAddress"));
-    if (!getProcAddress) return nullptr;
-    SymbolAddress address = getProcAddress(name);
-    return address ? address : librarySymbol(GLLibrary, name);
+    if (auto wglLookup = reinterpret_cast<GetProcAddressFunction>(
+            librarySymbol(GLLibrary, "wglGetProcAddress"))) {
+        SymbolAddress address = wglLookup(name);
+        return address ? address : librarySymbol(GLLibrary, name);
+    }
+    // GLX: the library's own export first. glXGetProcAddressARB answers any
+    // "gl" name with a dispatch stub, so it only serves names not exported.
+    if (auto glxLookup = reinterpret_cast<GetProcAddressFunction>(
+            librarySymbol(GLLibrary, "glXGetProcAddressARB"))) {
+        SymbolAddress address = librarySymbol(GLLibrary, name);
+        return address ? address : glxLookup(name);
+    }
+    return nullptr;
 }
 
 void BindExtensions() {

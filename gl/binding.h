@@ -32,7 +32,8 @@ void ChooseGLLibrary(char* name);
 // 0 on success or when already loaded, -1 when a core or GLU entry point is
 // missing, -666 when the library cannot be opened (the user is told).
 int32_t LoadGLBindings(const char* libraryName);
-// The driver's entry point for `name` (through its wglGetProcAddress), or null.
+// The driver's entry point for `name`, or null: through its wglGetProcAddress
+// (the export as fallback), or else its export with glXGetProcAddressARB as fallback.
 SymbolAddress LookupExtension(const char* name);
 // Binds the extension entry points for the current context; missing ones stay null.
 void BindExtensions();

@@ -16,6 +16,7 @@
 #define IDC_RES_1152 1034
 #define IDC_RES_1280 1035
 #define IDC_RES_1600 1036
+#define IDC_RES_DESKTOP 1037
 #define IDC_ADD_1 1039
 #define IDC_REMOVE_1 1040
 #define IDC_LIST_1 1041

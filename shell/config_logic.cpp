@@ -1,10 +1,12 @@
 #include "shell/config_logic.h"
 
+#include "data/text.h"
+
 #include <climits>
 #include <cstdio>
 
 std::string fitRaceName(std::string_view raceName) {
-    return std::string(raceName.substr(0, RaceNameLimit));
+    return std::string(raceName.substr(0, utf8Cut(raceName, RaceNameLimit)));
 }
 
 std::string formatFleetEntry(std::string_view raceName, int fleetSize,
@@ -15,7 +17,7 @@ std::string formatFleetEntry(std::string_view raceName, int fleetSize,
     std::string entry = name + " (" + size + ")  \"";
     // Room for the description and the closing quote; a cut name plus any int always leaves some.
     const size_t room = FleetEntryLimit - 1 - entry.size();
-    entry.append(description.substr(0, room));
+    entry.append(description.substr(0, utf8Cut(description, room)));
     entry += '"';
     return entry;
 }
@@ -45,9 +47,27 @@ int entryReplacedByAdd(const std::vector<std::string>& entries, std::string_view
     return -1;
 }
 
-int resolutionIndexToSave(const bool checked[6]) {
-    for (int i = 0; i < 6; ++i) {
-        if (checked[i]) return i + 1;
+int resolutionIndexToSave(std::span<const bool> checked) {
+    for (size_t i = 0; i < checked.size(); ++i) {
+        if (checked[i]) return static_cast<int>(i) + 1;
     }
     return 0;
+}
+
+const char* saveFailureText(SaveOutcome outcome) {
+    switch (outcome) {
+    case SaveOutcome::Saved:
+        return nullptr;
+    case SaveOutcome::NoKey:
+        return "Your settings could not be saved: Windows did not let Kestrion write to the "
+               "registry, neither to your own settings nor to the computer's.\n\n"
+               "Nothing was changed. Ask your administrator to allow you to change your own "
+               "registry settings, then open these settings again and press OK.";
+    case SaveOutcome::WriteFailed:
+        return "Your settings were only partly saved: Windows refused to store some of them "
+               "in the registry.\n\n"
+               "The fleets may be incomplete. Open these settings again, check both fleets and "
+               "press OK; if this message comes back, ask your administrator.";
+    }
+    return nullptr;
 }

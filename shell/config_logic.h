@@ -1,5 +1,8 @@
 // What the configuration dialog decides, apart from the controls themselves.
 #pragma once
+#include "shell/settings.h"
+
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,11 +13,13 @@ constexpr size_t FleetEntryLimit = 107;
 // The fleet-size edit is read through a buffer of this many characters.
 constexpr size_t FleetSizeTextLimit = 20;
 
-// A race name as the combo boxes hold it: cut to RaceNameLimit characters.
+// A race name as the combo boxes hold it: cut to RaceNameLimit bytes, never
+// inside a character.
 std::string fitRaceName(std::string_view raceName);
 
 // "%s (%d)  \"%s\"": race name, fleet size, description. A text that would pass
-// FleetEntryLimit loses the end of its description, never its closing quote.
+// FleetEntryLimit loses the end of its description (whole characters), never
+// its closing quote.
 std::string formatFleetEntry(std::string_view raceName, int fleetSize,
                              std::string_view description);
 
@@ -26,6 +31,9 @@ int fleetSizeFromText(std::string_view text);
 // anywhere (an empty name matches every entry); -1 when none does.
 int entryReplacedByAdd(const std::vector<std::string>& entries, std::string_view raceName);
 
-// The resolution index (1 to 6) to save: the first checked of the six buttons
-// in table order, or 0 when none is checked and nothing is written.
-int resolutionIndexToSave(const bool checked[6]);
+// The resolution index to save: the first checked of the buttons in table
+// order (1 for the first), or 0 when none is checked and nothing is written.
+int resolutionIndexToSave(std::span<const bool> checked);
+
+// What the dialog tells the user when OK could not save; null when it could.
+const char* saveFailureText(SaveOutcome outcome);

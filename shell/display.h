@@ -7,5 +7,10 @@ extern int32_t ScreenWidth;
 extern int32_t ScreenHeight;
 extern int32_t ResolutionIndex;
 
+// The primary display's current size, which the "Desktop" resolution uses as
+// it is; set by the platform before the settings are read, 0 when unknown.
+extern int32_t DesktopWidth;
+extern int32_t DesktopHeight;
+
 // The program file's directory, upper-cased, ending in a backslash.
 extern std::string ProgramDirectory;

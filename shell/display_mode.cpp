@@ -2,6 +2,7 @@
 
 #include "shell/display.h"
 #include "shell/messages.h"
+#include "shell/settings.h"
 
 #include <cstdio>
 
@@ -76,4 +77,14 @@ int32_t switchDisplayModeWith(const DisplayModeSystem& system, int32_t width, in
     ShowMessage(MessageOwner::None, text, "Error", MessageOk);
     system.postQuit();
     return 0;
+}
+
+int32_t enterSaverDisplayMode(const DisplayModeSystem& system, int32_t index, int32_t width,
+                              int32_t height, int32_t bitsPerPixel) {
+    if (index == DesktopResolutionIndex) return 1;
+    return switchDisplayModeWith(system, width, height, bitsPerPixel);
+}
+
+void leaveSaverDisplayMode(const DisplayModeSystem& system, int32_t index) {
+    if (index != DesktopResolutionIndex) system.restore();
 }

@@ -38,7 +38,14 @@ struct DisplayModeSystem {
 int32_t switchDisplayModeWith(const DisplayModeSystem& system, int32_t width, int32_t height,
                               int32_t bitsPerPixel);
 
-// Windows only: the same over EnumDisplaySettingsA and ChangeDisplaySettingsA.
+// The saver's display for ResolutionIndex `index`: "Desktop" keeps the mode the
+// display runs in and changes nothing; any other switches as above.
+int32_t enterSaverDisplayMode(const DisplayModeSystem& system, int32_t index, int32_t width,
+                              int32_t height, int32_t bitsPerPixel);
+// The registry's mode again, unless the saver kept the desktop's own.
+void leaveSaverDisplayMode(const DisplayModeSystem& system, int32_t index);
+
+// Windows only: the two above for ResolutionIndex, over EnumDisplaySettingsA and
+// ChangeDisplaySettingsA.
 int32_t SwitchDisplayMode(int32_t width, int32_t height, int32_t bitsPerPixel);
-// Windows only: the registry's mode again (shutdown).
 void RestoreDisplayMode();

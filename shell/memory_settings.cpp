@@ -5,6 +5,7 @@
 #include <cstring>
 
 MemorySettingsState MemorySettings;
+MemorySettingsState MemoryUserSettings;
 
 bool ValueNameLess::operator()(const std::string& a, const std::string& b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -14,26 +15,42 @@ bool ValueNameLess::operator()(const std::string& a, const std::string& b) const
 }
 
 namespace {
-SettingsKey handle() {
-    return reinterpret_cast<SettingsKey>(&MemorySettings);
+// An open key: which one, and whether it may be written.
+struct MemoryHandle {
+    MemorySettingsState* key;
+    bool writable;
+};
+MemoryHandle Handles[2][2] = {{{&MemorySettings, false}, {&MemorySettings, true}},
+                              {{&MemoryUserSettings, false}, {&MemoryUserSettings, true}}};
+
+MemoryHandle* handleOf(SettingsKey key) {
+    for (auto& pair : Handles)
+        for (MemoryHandle& handle : pair)
+            if (key == reinterpret_cast<SettingsKey>(&handle)) return &handle;
+    return nullptr;
 }
 
-SettingsKey memoryOpen(bool* created) {
+SettingsKey memoryOpen(SettingsRoot root, KeyAccess access, bool* created) {
     if (created) *created = false;
-    if (MemorySettings.failOpen) return nullptr;
-    if (!MemorySettings.keyExists) {
-        MemorySettings.keyExists = true;
-        MemorySettings.values.clear();
+    const int which = root == SettingsRoot::User ? 1 : 0;
+    MemorySettingsState& key = *Handles[which][0].key;
+    const bool full = access != KeyAccess::Read;
+    if (key.failOpen || (full && key.readOnly)) return nullptr;
+    if (!key.keyExists) {
+        if (access != KeyAccess::Create || key.failCreate) return nullptr;
+        key.keyExists = true;
+        key.values.clear();
         if (created) *created = true;
     }
-    ++MemorySettings.opens;
-    return handle();
+    ++key.opens;
+    return reinterpret_cast<SettingsKey>(&Handles[which][full ? 1 : 0]);
 }
 
 ValueRead memoryRead(SettingsKey key, const char* name, char* buffer, uint32_t capacity,
                      uint32_t* size) {
-    if (key != handle()) return ValueRead::Missing;
-    const StoredValue* value = memoryValue(name);
+    const MemoryHandle* handle = handleOf(key);
+    if (!handle) return ValueRead::Missing;
+    const StoredValue* value = memoryValue(name, *handle->key);
     if (!value || (value->type != StringValueType && value->type != ExpandStringValueType))
         return ValueRead::Missing;
     const auto stored = static_cast<uint32_t>(value->bytes.size());
@@ -46,14 +63,17 @@ ValueRead memoryRead(SettingsKey key, const char* name, char* buffer, uint32_t c
 }
 
 bool memoryWrite(SettingsKey key, const char* name, const char* text, bool withTerminator) {
-    if (key != handle() || MemorySettings.failWrite) return false;
+    const MemoryHandle* handle = handleOf(key);
+    if (!handle || !handle->writable || handle->key->failWrite) return false;
+    MemorySettingsState& state = *handle->key;
+    if (state.refuseWrite >= 0 && state.refuseWrite-- == 0) return false;
     const StringValueBytes bytes = stringValueBytes(text, withTerminator);
-    storeLikeRegistry(name, bytes.buffer.data(), bytes.size);
+    storeLikeRegistry(name, bytes.buffer.data(), bytes.size, state);
     return true;
 }
 
 void memoryClose(SettingsKey key) {
-    if (key == handle()) ++MemorySettings.closes;
+    if (const MemoryHandle* handle = handleOf(key)) ++handle->key->closes;
 }
 } // namespace
 
@@ -61,21 +81,24 @@ const SettingsStore MemorySettingsStore = {memoryOpen, memoryRead, memoryWrite, 
 
 void installMemorySettings() {
     MemorySettings = MemorySettingsState();
+    MemoryUserSettings = MemorySettingsState();
     ActiveSettings = &MemorySettingsStore;
 }
 
-void storeLikeRegistry(const char* name, const char* data, uint32_t size) {
+void storeLikeRegistry(const char* name, const char* data, uint32_t size,
+                       MemorySettingsState& key) {
     if (size > 0 && data[size - 1] != 0 && data[size] == 0) ++size;
-    MemorySettings.values[name] = StoredValue{StringValueType, std::string(data, size)};
-    MemorySettings.writes.push_back(name);
+    key.values[name] = StoredValue{StringValueType, std::string(data, size)};
+    key.writes.push_back(name);
 }
 
-void setMemoryValue(const std::string& name, const std::string& bytes, uint32_t type) {
-    MemorySettings.keyExists = true;
-    MemorySettings.values[name] = StoredValue{type, bytes};
+void setMemoryValue(const std::string& name, const std::string& bytes, uint32_t type,
+                    MemorySettingsState& key) {
+    key.keyExists = true;
+    key.values[name] = StoredValue{type, bytes};
 }
 
-const StoredValue* memoryValue(const std::string& name) {
-    auto found = MemorySettings.values.find(name);
-    return found == MemorySettings.values.end() ? nullptr : &found->second;
+const StoredValue* memoryValue(const std::string& name, const MemorySettingsState& key) {
+    auto found = key.values.find(name);
+    return found == key.values.end() ? nullptr : &found->second;
 }

@@ -19,8 +19,13 @@ void put32(uint8_t* at, uint32_t value) {
 }
 } // namespace
 
+size_t bmpRowBytes(int32_t width) {
+    return (static_cast<size_t>(static_cast<uint32_t>(width)) * 3 + 3) & ~size_t{3};
+}
+
 std::array<uint8_t, BmpHeaderSize> bmpHeader(int32_t width, int32_t height) {
-    const uint32_t imageSize = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 3u;
+    const uint32_t imageSize =
+        static_cast<uint32_t>(bmpRowBytes(width)) * static_cast<uint32_t>(height);
     std::array<uint8_t, BmpHeaderSize> h{};
     put16(&h[0], 0x4D42);
     put32(&h[2], imageSize + BmpHeaderSize);

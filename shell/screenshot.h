@@ -10,7 +10,11 @@
 constexpr size_t BmpHeaderSize = 54; // 14-byte file header + 40-byte information header
 constexpr int32_t BmpPixelsPerMetre = 10079;
 
-// The two headers of a W x H 24-bit picture, little-endian, as written to the file.
+// The bytes of one stored row: 3 a pixel, padded to a multiple of 4.
+size_t bmpRowBytes(int32_t width);
+
+// The two headers of a W x H 24-bit picture, little-endian, as written to the
+// file; the sizes count the rows' padding.
 std::array<uint8_t, BmpHeaderSize> bmpHeader(int32_t width, int32_t height);
 
 // byte = value x 255 truncated towards zero, low 8 bits kept. A value whose

@@ -12,6 +12,7 @@ const ResolutionRow Resolutions[ResolutionCount] = {
     {1, "640x480", 640, 480, 1031},     {2, "800x600", 800, 600, 1032},
     {3, "1024x768", 1024, 768, 1033},   {4, "1152x864", 1152, 864, 1034},
     {5, "1280x1024", 1280, 1024, 1035}, {6, "1600x1200", 1600, 1200, 1036},
+    {7, "Desktop", 0, 0, 1037},
 };
 
 const ResolutionRow* resolutionRow(int index) {
@@ -32,10 +33,30 @@ StringValueBytes stringValueBytes(const char* text, bool withTerminator) {
     return bytes;
 }
 
+namespace {
+SettingsKey openKey(SettingsRoot root, KeyAccess access, bool* created = nullptr) {
+    return ActiveSettings->open(root, access, created);
+}
+} // namespace
+
 SettingsKey openSettingsKey(bool* created) {
     if (created) *created = false;
     if (!ActiveSettings) return nullptr;
-    return ActiveSettings->open(created);
+    if (SettingsKey key = openKey(SettingsRoot::User, KeyAccess::Read)) return key;
+    if (SettingsKey key = openKey(SettingsRoot::Machine, KeyAccess::Create, created)) return key;
+    // A standard user may read the machine's settings but not change them.
+    return openKey(SettingsRoot::Machine, KeyAccess::Read);
+}
+
+SettingsKey openSettingsKeyForSaving() {
+    if (!ActiveSettings) return nullptr;
+    if (SettingsKey key = openKey(SettingsRoot::User, KeyAccess::Write)) return key;
+    if (SettingsKey key = openKey(SettingsRoot::User, KeyAccess::Read)) {
+        closeSettingsKey(key);
+        return nullptr;
+    }
+    if (SettingsKey key = openKey(SettingsRoot::Machine, KeyAccess::Create)) return key;
+    return openKey(SettingsRoot::User, KeyAccess::Create);
 }
 
 void closeSettingsKey(SettingsKey key) {
@@ -99,8 +120,9 @@ int32_t leadingNumber(const char* text) {
 }
 
 void OpenSettings() {
+    if (!ActiveSettings) return;
     bool created = false;
-    SettingsKey key = openSettingsKey(&created);
+    SettingsKey key = openKey(SettingsRoot::Machine, KeyAccess::Create, &created);
     if (!key) return;
     if (created) {
         writeText(key, "NumList1Items", "0", false);
@@ -121,12 +143,17 @@ void ReadResolution() {
     std::string text;
     if (readSettingsText(key, "Resolution", text)) {
         for (const ResolutionRow& row : Resolutions) {
-            if (text == row.text) {
+            if (text != row.text) continue;
+            if (row.index != DesktopResolutionIndex) {
                 ScreenWidth = row.width;
                 ScreenHeight = row.height;
                 ResolutionIndex = row.index;
-                break;
+            } else if (DesktopWidth > 0 && DesktopHeight > 0) {
+                ScreenWidth = DesktopWidth;
+                ScreenHeight = DesktopHeight;
+                ResolutionIndex = row.index;
             }
+            break;
         }
     }
     closeSettingsKey(key);
@@ -151,24 +178,49 @@ std::vector<std::string> readAllianceList(int alliance) {
     return entries;
 }
 
-bool writeResolution(int index) {
-    SettingsKey key = openSettingsKey();
-    if (!key) return false;
+namespace {
+bool writeResolution(SettingsKey key, int index) {
     const ResolutionRow* row = resolutionRow(index);
-    const bool stored = row && writeText(key, "Resolution", row->text, true);
+    return key && row && writeText(key, "Resolution", row->text, true);
+}
+
+bool writeAllianceList(SettingsKey key, int alliance, const std::vector<std::string>& entries) {
+    if (!key) return false;
+    const std::string count = countName(alliance);
+    if (!writeText(key, count.c_str(), std::to_string(entries.size()).c_str(), false)) return false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string name = entryName(alliance, static_cast<int>(i));
+        if (!writeText(key, name.c_str(), entries[i].c_str(), false)) {
+            writeText(key, count.c_str(), std::to_string(i).c_str(), false);
+            return false;
+        }
+    }
+    return true;
+}
+} // namespace
+
+bool writeResolution(int index) {
+    SettingsKey key = openSettingsKeyForSaving();
+    const bool stored = writeResolution(key, index);
     closeSettingsKey(key);
     return stored;
 }
 
 bool writeAllianceList(int alliance, const std::vector<std::string>& entries) {
-    SettingsKey key = openSettingsKey();
-    if (!key) return false;
-    const std::string count = std::to_string(entries.size());
-    bool stored = writeText(key, countName(alliance).c_str(), count.c_str(), false);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string name = entryName(alliance, static_cast<int>(i));
-        stored = writeText(key, name.c_str(), entries[i].c_str(), false) && stored;
-    }
+    SettingsKey key = openSettingsKeyForSaving();
+    const bool stored = writeAllianceList(key, alliance, entries);
     closeSettingsKey(key);
     return stored;
+}
+
+SaveOutcome saveSettings(int resolutionIndex, const std::vector<std::string>& alliance1,
+                         const std::vector<std::string>& alliance2) {
+    SettingsKey key = openSettingsKeyForSaving();
+    if (!key) return SaveOutcome::NoKey;
+    bool stored = !resolutionRow(resolutionIndex) || writeResolution(key, resolutionIndex);
+    // A list is written only while its key is open, and the second only after the first.
+    stored = stored && writeAllianceList(key, 1, alliance1);
+    stored = stored && writeAllianceList(key, 2, alliance2);
+    closeSettingsKey(key);
+    return stored ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
 }

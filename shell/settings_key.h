@@ -13,10 +13,21 @@ enum class ValueRead {
     Missing,  // no such value, or a value that is not a string
 };
 
+// The settings live in one key under the machine's root and, for a user who
+// saved settings of their own, under that user's root as well.
+enum class SettingsRoot { Machine, User };
+
+enum class KeyAccess {
+    Read,   // an existing key, for reading only
+    Write,  // an existing key, with full access
+    Create, // full access, creating the key when absent
+};
+
 struct SettingsStore {
-    // Opens the key, creating it when absent; `created` tells whether it was just
-    // created. Null when it can be neither opened nor created.
-    SettingsKey (*open)(bool* created);
+    // Opens the key under `root`. Only Create makes a missing key, and
+    // `created` tells whether it did. Null when the key is missing (Read,
+    // Write) or access is refused.
+    SettingsKey (*open)(SettingsRoot root, KeyAccess access, bool* created);
     // Reads a string value through `capacity` bytes of `buffer`.
     ValueRead (*readString)(SettingsKey key, const char* name, char* buffer, uint32_t capacity,
                             uint32_t* size);

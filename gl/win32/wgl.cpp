@@ -1,8 +1,9 @@
 // The system side of the wgl wrappers and the window's context set-up: GDI's
 // pixel-format functions, the window's device context, the display-mode
-// restore and the quit message.
+// restore (none when the saver kept the desktop's mode) and the quit message.
 #include "gl/wgl.h"
 #include "gl/context.h"
+#include "shell/display_mode.h"
 
 #include <cstddef>
 #include <windows.h>
@@ -50,10 +51,6 @@ DeviceContext windowDC(void* window) {
     return GetDC(static_cast<HWND>(window));
 }
 
-void restoreDisplayMode() {
-    ChangeDisplaySettingsA(nullptr, 0);
-}
-
 void postQuit() {
     PostQuitMessage(0);
 }
@@ -70,7 +67,7 @@ void setUpWindowContext(void* window) {
     installSystemPixelFormatCalls();
     ContextSetUpCalls calls = driverContextCalls();
     calls.getDC = windowDC;
-    calls.restoreDisplayMode = restoreDisplayMode;
+    calls.restoreDisplayMode = RestoreDisplayMode;
     calls.postQuit = postQuit;
     setUpRenderingContext(window, calls);
 }

@@ -104,10 +104,11 @@ void save(HWND dialog) {
     bool checked[ResolutionCount] = {};
     for (int i = 0; i < ResolutionCount; ++i)
         checked[i] = IsDlgButtonChecked(dialog, Resolutions[i].buttonId) == BST_CHECKED;
-    const int index = resolutionIndexToSave(checked);
-    if (index != 0) writeResolution(index);
-    writeAllianceList(1, listTexts(dialog, IDC_LIST_1));
-    writeAllianceList(2, listTexts(dialog, IDC_LIST_2));
+    const SaveOutcome outcome =
+        saveSettings(resolutionIndexToSave(checked), listTexts(dialog, IDC_LIST_1),
+                     listTexts(dialog, IDC_LIST_2));
+    if (const char* text = saveFailureText(outcome))
+        MessageBoxA(dialog, text, "Kestrion", MB_OK | MB_ICONWARNING);
 }
 } // namespace
 

@@ -1,6 +1,8 @@
 // The display modes of the primary display, through one shared DEVMODEA record.
 #include "shell/display_mode.h"
 
+#include "shell/display.h"
+
 #include <windows.h>
 
 namespace {
@@ -42,9 +44,9 @@ const DisplayModeSystem Win32DisplayModes = {loadMode, changeMode, restoreMode, 
 } // namespace
 
 int32_t SwitchDisplayMode(int32_t width, int32_t height, int32_t bitsPerPixel) {
-    return switchDisplayModeWith(Win32DisplayModes, width, height, bitsPerPixel);
+    return enterSaverDisplayMode(Win32DisplayModes, ResolutionIndex, width, height, bitsPerPixel);
 }
 
 void RestoreDisplayMode() {
-    restoreMode();
+    leaveSaverDisplayMode(Win32DisplayModes, ResolutionIndex);
 }

@@ -3,6 +3,7 @@
 #include "gl/binding.h"
 #include "platform/clock.h"
 #include "platform/random.h"
+#include "shell/bench_hooks.h"
 #include "shell/command_line.h"
 #include "shell/display.h"
 #include "shell/display_mode.h"
@@ -18,59 +19,16 @@
 HINSTANCE ProgramInstance = nullptr;
 
 namespace {
-// Benchmark hooks, set only by the benchmark scripts: KESTRION_BENCH_FRAMES=N
-// ends the run after N frames as a key press would; KESTRION_BENCH_LOG=FILE
-// receives the frame count, the elapsed time and the time to the first frame.
-struct BenchHooks {
-    long frameLimit = 0;
-    const char* logFile = nullptr;
-    long frames = 0;
-    uint32_t firstFrameAt = 0;
-    uint32_t lastFrameDoneAt = 0;
-    uint64_t processStartToFirstFrameMs = 0;
-} Bench;
-
 uint64_t fileTimeMs(const FILETIME& time) {
     return ((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
 }
 
-// Milliseconds since the process was created.
-uint64_t msSinceProcessStart() {
+// Milliseconds since the process was created, for the benchmark hooks.
+long long msSinceProcessStart() {
     FILETIME created{}, exited{}, kernel{}, user{}, now{};
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
     GetSystemTimeAsFileTime(&now);
-    return fileTimeMs(now) - fileTimeMs(created);
-}
-
-void readBenchHooks() {
-    if (const char* frames = std::getenv("KESTRION_BENCH_FRAMES")) {
-        Bench.frameLimit = std::strtol(frames, nullptr, 10);
-    }
-    Bench.logFile = std::getenv("KESTRION_BENCH_LOG");
-}
-
-void frameStarting() {
-    if (Bench.frames == 0) {
-        Bench.firstFrameAt = clockNow();
-        Bench.processStartToFirstFrameMs = msSinceProcessStart();
-    }
-}
-
-void frameDone() {
-    ++Bench.frames;
-    Bench.lastFrameDoneAt = clockNow();
-    if (Bench.frameLimit > 0 && Bench.frames == Bench.frameLimit) PostQuitMessage(0);
-}
-
-void writeBenchLog() {
-    if (!Bench.logFile || !*Bench.logFile) return;
-    std::FILE* log = std::fopen(Bench.logFile, "w");
-    if (!log) return;
-    const uint32_t elapsed = Bench.lastFrameDoneAt - Bench.firstFrameAt;
-    std::fprintf(log, "frames=%ld\nelapsed_ms=%lu\nfirst_frame_ms=%llu\n", Bench.frames,
-                 static_cast<unsigned long>(elapsed),
-                 static_cast<unsigned long long>(Bench.processStartToFirstFrameMs));
-    std::fclose(log);
+    return static_cast<long long>(fileTimeMs(now) - fileTimeMs(created));
 }
 
 bool registerWindowClass(HINSTANCE instance) {
@@ -106,7 +64,7 @@ void runMainLoop(HWND window) {
     for (;;) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
             if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
-                ChangeDisplaySettingsA(nullptr, 0);
+                RestoreDisplayMode();
                 DestroyWindow(window);
                 UnloadGLBindings();
                 return;
@@ -114,9 +72,9 @@ void runMainLoop(HWND window) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
-        frameStarting();
+        benchFrameStarting();
         RunFrame();
-        frameDone();
+        if (!benchFrameDone()) PostQuitMessage(0);
     }
 }
 
@@ -153,9 +111,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const RunMode mode = parseRunMode(GetCommandLineA());
     ProgramDirectory = programDirectoryFromModulePath(modulePath());
     ActiveSettings = &RegistrySettings;
+    DesktopWidth = GetSystemMetrics(SM_CXSCREEN);
+    DesktopHeight = GetSystemMetrics(SM_CYSCREEN);
     OpenSettings();
     ReadResolution();
-    readBenchHooks();
+    readBenchHooks(msSinceProcessStart);
 
     switch (mode) {
     case RunMode::Config:

@@ -1,4 +1,5 @@
-// The settings key in the registry: HKEY_LOCAL_MACHINE "Software\Quorvane\Kestrion".
+// The settings keys in the registry: "Software\Quorvane\Kestrion" under
+// HKEY_LOCAL_MACHINE and under HKEY_CURRENT_USER.
 #include "shell/settings_key.h"
 
 #include <windows.h>
@@ -8,15 +9,22 @@ HKEY toHkey(SettingsKey key) {
     return reinterpret_cast<HKEY>(key);
 }
 
-SettingsKey registryOpen(bool* created) {
+const char* const SettingsPath = "Software\\Quorvane\\Kestrion";
+
+SettingsKey registryOpen(SettingsRoot root, KeyAccess access, bool* created) {
     if (created) *created = false;
+    HKEY const parent = root == SettingsRoot::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvane\\Kestrion", 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                        &disposition) != ERROR_SUCCESS)
-        return nullptr;
-    if (created) *created = disposition == REG_CREATED_NEW_KEY;
+    if (access == KeyAccess::Create) {
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(parent, SettingsPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS)
+            return nullptr;
+        if (created) *created = disposition == REG_CREATED_NEW_KEY;
+    } else {
+        const REGSAM rights = access == KeyAccess::Write ? KEY_ALL_ACCESS : KEY_READ;
+        if (RegOpenKeyExA(parent, SettingsPath, 0, rights, &key) != ERROR_SUCCESS) return nullptr;
+    }
     return reinterpret_cast<SettingsKey>(key);
 }
 

@@ -6,7 +6,9 @@
 SAVER_CAPTION="Kestrion"
 CONFIG_CAPTION="Kestrion Screen Saver Config"
 PASSWORD_CAPTION="Change Password"
-SCREENSHOT_BYTES=$((800 * 600 * 3 + 54))
+# The screen the session's display has; a case with a display of its own changes them.
+SCREEN_WIDTH=800
+SCREEN_HEIGHT=600
 
 # Generous time-outs: several Wine processes on a loaded two-core machine.
 START_SECONDS=60
@@ -127,9 +129,11 @@ screenshot() {
     local file="$1/KestrionScreen$2.bmp"
     [ -e "$file" ] && fail "$file exists before F12"
     xdotool key F12
-    wait_until "$END_SECONDS" "$file" complete_file "$file" "$SCREENSHOT_BYTES" ||
+    wait_until "$END_SECONDS" "$file" complete_file "$file" \
+        $((SCREEN_WIDTH * SCREEN_HEIGHT * 3 + 54)) ||
         fail "F12 wrote no complete $file (the saver has quit or ignores F12)"
-    "$E2E_INSPECT" header "$file" 800 600 || fail "$file has a wrong header or size"
+    "$E2E_INSPECT" header "$file" "$SCREEN_WIDTH" "$SCREEN_HEIGHT" ||
+        fail "$file has a wrong header or size"
 }
 
 # ---------------------------------------------------------------------------
@@ -433,4 +437,365 @@ case_saver_by_bare_file_name() {
     await "$PROGRAM_PID" "$END_SECONDS" ||
         fail "the saver started by its bare name still runs after a key"
     expect_eq "$(grep '^exit' "$CASE_DIR/run.log")" "exit 1" "the saver started by its bare name"
+}
+
+# ---------------------------------------------------------------------------
+# Races made by kestrion-forge.exe from an OBJ model.
+
+FORGE_EXE="$E2E_RUN_DIR/kestrion-forge.exe"
+HULL_RGB="255 0 255" # the model's paint: nothing else in the battle is magenta
+
+# write_model DIR: a small ship as a modelling program writes it (nose +z, top
+# +y, quads): a hull with a texture whose sides are not powers of two, and
+# wings in a plain material colour.
+write_model() {
+    mkdir -p "$1"
+    cat >"$1/ship.obj" <<'OBJ'
+mtllib ship.mtl
+o hull
+v -0.5 -0.3 -2
+v 0.5 -0.3 -2
+v 0.5 0.4 -2
+v -0.5 0.4 -2
+v -0.3 -0.2 2.5
+v 0.3 -0.2 2.5
+v 0.3 0.2 2.5
+v -0.3 0.2 2.5
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+usemtl paint
+f 1/1 4/2 3/3 2/4
+f 5/1 6/2 7/3 8/4
+f 1/1 2/2 6/3 5/4
+f 2/1 3/2 7/3 6/4
+f 3/1 4/2 8/3 7/4
+f 4/1 1/2 5/3 8/4
+g wings
+v -2.5 -0.05 -1.8
+v 2.5 -0.05 -1.8
+v 2.5 0.05 -1.8
+v -2.5 0.05 -1.8
+v -0.4 -0.05 0.8
+v 0.4 -0.05 0.8
+v 0.4 0.05 0.8
+v -0.4 0.05 0.8
+usemtl wing
+f 9 12 11 10
+f 13 14 15 16
+f 9 10 14 13
+f 10 11 15 14
+f 11 12 16 15
+f 12 9 13 16
+OBJ
+    cat >"$1/ship.mtl" <<'MTL'
+newmtl paint
+Kd 1 1 1
+map_Kd paint.png
+newmtl wing
+Kd 1 0 1
+MTL
+    convert -size 96x40 xc:'#ff00ff' "$1/paint.png" || fail "ImageMagick cannot write paint.png"
+}
+
+# forge DIR ARGS...: kestrion-forge.exe under Wine in DIR; its output in FORGE_LOG,
+# its exit code in EXIT_CODE.
+forge() {
+    local dir=$1
+    shift
+    FORGE_LOG="$CASE_DIR/forge-$((++FORGE_RUNS)).log"
+    launch "$FORGE_LOG" "$dir" "$FORGE_EXE" "$@"
+    await "$PROGRAM_PID" "$END_SECONDS" || fail "kestrion-forge.exe $1 still runs after $END_SECONDS s"
+}
+FORGE_RUNS=0
+
+# kestrion-forge.exe imports, inspects and exports under Wine; bad input ends
+# with exit code 2 and leaves no file.
+case_forge_exe() {
+    [ -f "$FORGE_EXE" ] || fail "$FORGE_EXE is missing; build the Windows program first"
+    local work="$CASE_DIR/work"
+    write_model "$work"
+    forge "$work" --version
+    expect_eq "$EXIT_CODE" 0 "kestrion-forge.exe --version"
+    grep -q '^kestrion-forge [0-9]' "$FORGE_LOG" || fail "--version printed $(cat "$FORGE_LOG")"
+
+    forge "$work" import ship.obj -o Dart.ast --name Dart --description "Test darts"
+    expect_eq "$EXIT_CODE" 0 "import ($(cat "$FORGE_LOG"))"
+    forge "$work" inspect Dart.ast
+    expect_eq "$EXIT_CODE" 0 "inspect of the imported race ($(cat "$FORGE_LOG"))"
+    grep -q 'race file, [0-9]* bytes, valid' "$FORGE_LOG" || fail "inspect: $(cat "$FORGE_LOG")"
+    grep -q 'textures 2: 128x32 4x4' "$FORGE_LOG" || fail "textures: $(cat "$FORGE_LOG")"
+
+    forge "$work" export Dart.ast out
+    expect_eq "$EXIT_CODE" 0 "export ($(cat "$FORGE_LOG"))"
+    local file
+    for file in Dart.obj Dart.mtl Dart-texture0.png Dart-texture1.png Dart-shield.obj Dart-missile.png; do
+        [ -s "$work/out/$file" ] || fail "export wrote no $file"
+    done
+    # The export imports again, over the earlier race file.
+    forge "$work/out" import Dart.obj -o ../Dart.ast --name Dart --description "Test darts" \
+        --missile Dart-missile.png
+    expect_eq "$EXIT_CODE" 0 "import of the export ($(cat "$FORGE_LOG"))"
+
+    # A model in a folder named in another script, by its full Windows path.
+    write_model "$CASE_DIR/Модели"
+    forge "$work" import "$(winepath -w "$CASE_DIR/Модели/ship.obj")" -o Far.ast --name Far \
+        --description "Test darts"
+    expect_eq "$EXIT_CODE" 0 "import from a folder named in Cyrillic ($(cat "$FORGE_LOG"))"
+
+    forge "$work" import missing.obj -o Bad.ast --name Bad --description "Never made"
+    expect_eq "$EXIT_CODE" 2 "import of a missing model"
+    grep -q 'missing.obj: model file not found' "$FORGE_LOG" || fail "message: $(cat "$FORGE_LOG")"
+    printf 'f 1 2 3\n' >"$work/broken.obj"
+    forge "$work" import broken.obj -o Bad.ast --name Bad --description "Never made"
+    expect_eq "$EXIT_CODE" 2 "import of a face without vertices"
+    [ -z "$(find "$work" -name 'Bad.ast*')" ] || fail "a failed import left $(find "$work" -name 'Bad.ast*')"
+}
+
+# A race imported from an OBJ model is listed in the configuration dialog,
+# chosen for both alliances, and the saver draws its hulls in their paint.
+case_imported_race_flies() {
+    local program="$CASE_DIR/program" cwd="$CASE_DIR/cwd" c=$CONFIG_CAPTION
+    copy_program "$program"
+    write_model "$CASE_DIR/model"
+    forge "$CASE_DIR/model" import ship.obj -o "$(winepath -w "$program/Dart.ast")" \
+        --name Dart --description "Test darts" --beam 0,1,0 --shield 0,0.6,0
+    expect_eq "$EXIT_CODE" 0 "import ($(cat "$FORGE_LOG"))"
+
+    helper reg-delete
+    helper reg-set Resolution 800x600 zero
+    launch "$CASE_DIR/dialog.log" "$CASE_DIR" "$program/Kestrion.scr" /c
+    wait_window "$c"
+    helper combo-items "$c" 1016
+    local index
+    index=$(grep -nx Dart <<<"$HELPER_OUT" | cut -d: -f1)
+    [ -n "$index" ] || fail "the dialog does not list the imported race: $HELPER_OUT"
+    helper combo-select "$c" 1016 $((index - 1))
+    helper set-text "$c" 1029 3
+    helper click "$c" 1039
+    helper combo-select "$c" 1018 $((index - 1))
+    helper set-text "$c" 1030 2
+    helper click "$c" 1042
+    helper click "$c" 1
+    expect_exit "$PROGRAM_PID" 0 "the configuration dialog after OK"
+    expect_value List1Item0 "$(fleet_entry Dart 3 "Test darts")"
+    expect_value List2Item0 "$(fleet_entry Dart 2 "Test darts")"
+
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$cwd" "$program/Kestrion.scr" /s
+    wait_saver
+    helper cursor 400 300
+    screenshot "$cwd" 00
+    # shellcheck disable=SC2086 # three numbers
+    "$E2E_INSPECT" paint "$cwd/KestrionScreen00.bmp" $HULL_RGB ||
+        fail "the screenshot shows no hulls in the imported race's paint"
+    xdotool key Escape
+    expect_exit "$PROGRAM_PID" 1 "the saver after Escape"
+}
+
+# ---------------------------------------------------------------------------
+# A standard user: the machine's settings key may only be read.
+
+# lock_settings [--user]: the settings key becomes read-only for everyone until
+# the case ends, as HKEY_LOCAL_MACHINE is for a standard user of Windows 10 and 11.
+lock_settings() {
+    helper "$@" reg-lock
+    CASE_CLEANUP+=("try_helper $* reg-unlock")
+}
+
+# saver_picture CWD CHECK: a saver run from CWD, an F12 screenshot checked by
+# the inspector's CHECK (picture: ships; background: none), then a key.
+saver_picture() {
+    local cwd=$1 check=$2
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$cwd" "${SAVER_PROGRAM:-$E2E_RUN_DIR/Kestrion.scr}" /s
+    wait_saver
+    screenshot "$cwd" 00
+    "$E2E_INSPECT" "$check" "$cwd/KestrionScreen00.bmp" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "the saver's screenshot from $cwd fails the $check check"
+    xdotool key Escape
+    expect_exit "$PROGRAM_PID" 1 "the saver after Escape"
+    rm -f "$cwd"/KestrionScreen*.bmp
+}
+
+# dialog_lists LIST1 LIST2: the configuration dialog is open and lists these.
+dialog_lists() {
+    helper list-items "$CONFIG_CAPTION" 1041
+    expect_eq "$HELPER_OUT" "$1" "alliance 1 list"
+    helper list-items "$CONFIG_CAPTION" 1044
+    expect_eq "$HELPER_OUT" "$2" "alliance 2 list"
+}
+
+# select_race COMBO RACE: selects race number RACE of RACE_NAMES in the open
+# dialog's combo box.
+select_race() {
+    helper combo-items "$CONFIG_CAPTION" "$1"
+    local line
+    line=$(grep -nxF -- "${RACE_NAMES[$2]}" <<<"$HELPER_OUT" | head -n 1 | cut -d: -f1)
+    [ -n "$line" ] || fail "race ${RACE_NAMES[$2]} is not in combo box $1"
+    helper combo-select "$CONFIG_CAPTION" "$1" $((line - 1))
+}
+
+open_dialog() {
+    launch "$CASE_DIR/program.log" "$CASE_DIR" "${SAVER_PROGRAM:-$E2E_RUN_DIR/Kestrion.scr}" /c
+    wait_window "$CONFIG_CAPTION"
+}
+
+# The machine's fleets are drawn and listed; OK saves into the user's own key
+# with the usual sizes and leaves the machine's key as it was; the next dialog
+# and saver run read the user's key.
+case_standard_user_saves_own_settings() {
+    load_races
+    configure_battle
+    helper reg-dump
+    local machine=$HELPER_OUT c=$CONFIG_CAPTION
+    lock_settings
+
+    saver_picture "$CASE_DIR/cwd" picture
+    open_dialog
+    dialog_lists "$(entry 0 3)" "$(entry 1 3)"
+    select_race 1016 2
+    helper set-text "$c" 1029 4
+    helper click "$c" 1039
+    helper list-select "$c" 1044 0
+    helper click "$c" 1043
+    helper click "$c" 1
+    expect_exit "$PROGRAM_PID" 0 "the dialog after OK (a message box would keep it open)"
+
+    helper reg-dump
+    expect_eq "$HELPER_OUT" "$machine" "the machine's settings after a standard user's OK"
+    local first second
+    first=$(entry 0 3) second=$(entry 2 4)
+    [[ "$first" < "$second" ]] || { local t=$first; first=$second second=$t; }
+    helper --user reg-get Resolution
+    expect_eq "$HELPER_OUT" "REG_SZ 8 $(hex_of 800x600)00" "the user's Resolution"
+    local name text
+    for name in NumList1Items:2 List1Item0:"$first" List1Item1:"$second" NumList2Items:0; do
+        text=${name#*:}
+        helper --user reg-get "${name%%:*}"
+        expect_eq "$HELPER_OUT" "REG_SZ ${#text} $(hex_of "$text")" "the user's ${name%%:*}"
+    done
+
+    open_dialog
+    dialog_lists "$first"$'\n'"$second" ""
+    helper click "$c" 2
+    expect_exit "$PROGRAM_PID" 0 "the dialog after Cancel"
+    saver_picture "$CASE_DIR/cwd" picture
+}
+
+# A user key the helper wrote overrides the machine's, writable as it is: both
+# fleets empty, so the saver draws the background alone. After a lock and an
+# unlock, and without a user key, the machine's key is read and written again.
+case_user_key_overrides_machine_key() {
+    load_races
+    configure_battle
+    helper --user reg-set NumList1Items 0
+    helper --user reg-set NumList2Items 0
+
+    open_dialog
+    dialog_lists "" ""
+    helper click "$CONFIG_CAPTION" 2
+    expect_exit "$PROGRAM_PID" 0 "the dialog after Cancel"
+    saver_picture "$CASE_DIR/cwd" background
+
+    lock_settings
+    helper reg-unlock
+    helper --user reg-delete
+    open_dialog
+    dialog_lists "$(entry 0 3)" "$(entry 1 3)"
+    helper set-text "$CONFIG_CAPTION" 1030 6
+    helper click "$CONFIG_CAPTION" 1042
+    helper click "$CONFIG_CAPTION" 1
+    expect_exit "$PROGRAM_PID" 0 "the dialog after OK"
+    helper --user reg-dump
+    expect_eq "$HELPER_OUT" "" "the user's settings after an administrator's OK"
+    expect_value NumList2Items 2
+    saver_picture "$CASE_DIR/cwd" picture
+}
+
+# With no key to write to, OK says so in a box captioned "Kestrion" and then
+# ends; nothing stored changes.
+case_save_refused_says_so() {
+    load_races
+    configure_battle
+    helper --user reg-set NumList1Items 1
+    helper --user reg-set List1Item0 "$(entry 0 2)"
+    helper --user reg-set NumList2Items 0
+    helper reg-dump
+    local machine=$HELPER_OUT
+    helper --user reg-dump
+    local user=$HELPER_OUT
+    lock_settings
+    lock_settings --user
+
+    open_dialog
+    dialog_lists "$(entry 0 2)" ""
+    helper click "$CONFIG_CAPTION" 1042
+    helper post-command "$CONFIG_CAPTION" 1 # OK, without waiting for the box it opens
+    helper wait-window "$SAVER_CAPTION" $((START_SECONDS * 1000))
+    helper click "$SAVER_CAPTION" 1 # the box's OK
+    expect_exit "$PROGRAM_PID" 0 "the dialog after the message"
+    helper reg-dump
+    expect_eq "$HELPER_OUT" "$machine" "the machine's settings"
+    helper --user reg-dump
+    expect_eq "$HELPER_OUT" "$user" "the user's settings"
+}
+
+# Run folders named in Cyrillic, in Chinese and with blanks: the dialog lists
+# the races and the saver draws its fleets from each.
+case_run_folder_names() {
+    load_races
+    configure_battle
+    local name races
+    races=$(printf '%s\n' "${RACE_NAMES[@]}" | sort)
+    for name in "Игры" "游戏" "Program Files/Kestrion Saver"; do
+        copy_program "$CASE_DIR/$name"
+        SAVER_PROGRAM="$CASE_DIR/$name/Kestrion.scr"
+        open_dialog
+        helper combo-items "$CONFIG_CAPTION" 1016
+        expect_eq "$(sort <<<"$HELPER_OUT")" "$races" "the races listed from $name"
+        helper click "$CONFIG_CAPTION" 2
+        expect_exit "$PROGRAM_PID" 0 "the dialog from $name after Cancel"
+        saver_picture "$CASE_DIR/cwd" picture
+    done
+}
+
+# "Desktop" on a 1024 x 768 screen: the dialog stores it with its zero, and the
+# saver window and its screenshot take the screen's own size. On that screen a
+# stored "800x600" still asks for its mode, which Wine on Xvfb cannot set: the
+# message appears and the program ends with 0.
+case_desktop_resolution() {
+    load_races
+    # Wine reports the size of the display a prefix started on: this display
+    # needs a prefix of its own.
+    start_xvfb "$CASE_DIR" 1024x768x24
+    CASE_CLEANUP+=("stop_wine; stop_pid $XVFB_PID; rm -rf '$CASE_DIR/prefix'")
+    open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
+    SCREEN_WIDTH=1024 SCREEN_HEIGHT=768
+
+    configure_battle
+    open_dialog
+    helper click "$CONFIG_CAPTION" 1037
+    helper click "$CONFIG_CAPTION" 1
+    expect_exit "$PROGRAM_PID" 0 "the dialog after OK"
+    expect_value Resolution Desktop zero
+
+    local cwd="$CASE_DIR/cwd"
+    xdotool mousemove 512 384
+    launch "$CASE_DIR/saver.log" "$cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_saver
+    helper window-rect "$SAVER_CAPTION"
+    expect_eq "$HELPER_OUT" "0 0 1024 768" "the saver window on the desktop's own mode"
+    screenshot "$cwd" 00
+    "$E2E_INSPECT" picture "$cwd/KestrionScreen00.bmp" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "the 1024 x 768 screenshot does not show the battle over the background"
+    xdotool key Escape
+    expect_exit "$PROGRAM_PID" 1 "the saver after Escape"
+
+    helper reg-set Resolution 800x600 zero
+    launch "$CASE_DIR/saver.log" "$cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_window Error
+    helper click Error 1
+    expect_exit "$PROGRAM_PID" 0 "the saver that could not set 800x600"
 }

@@ -4,13 +4,19 @@
 //
 //   races DIR                       one "NAME<tab>DESCRIPTION" line per race file
 //   header BMP WIDTH HEIGHT         the file is a screenshot of that size, byte for byte
-//   picture BMP EXPLOSION_AS        header, the six background tiles, ships near the centre
+//   picture BMP EXPLOSION_AS [RACE.ast...]
+//                                   header, the six background tiles, ships near the centre;
+//                                   with race files also beams in one of their colours
+//   picture PPM EXPLOSION_AS [...]  the same for a binary PPM (a window read back with xwd)
+//   background BMP EXPLOSION_AS     header, the six background tiles and no ships at all
+//   paint BMP R G B                 enough lit pixels of that colour's hue (a race's hulls)
 //
 // Exit status 0 when the check holds, 1 with the reason on stderr when not.
 #include "data/catalogue.h"
 #include "data/formats.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +35,11 @@ uint32_t read32(const std::vector<uint8_t>& bytes, size_t at) {
     return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24;
 }
 
+// The bytes of a stored row: 3 a pixel, padded to a multiple of 4.
+uint32_t rowBytes(uint32_t width) {
+    return (width * 3 + 3) & ~3u;
+}
+
 // The only header a W x H screenshot may have.
 std::vector<uint8_t> expectedHeader(uint32_t width, uint32_t height) {
     std::vector<uint8_t> header;
@@ -40,7 +51,7 @@ std::vector<uint8_t> expectedHeader(uint32_t width, uint32_t height) {
         put16(v & 0xFFFF);
         put16(v >> 16);
     };
-    uint32_t imageSize = width * height * 3;
+    uint32_t imageSize = rowBytes(width) * height;
     put16(0x4D42);
     put32(imageSize + 54);
     put16(0);
@@ -63,9 +74,9 @@ std::vector<uint8_t> expectedHeader(uint32_t width, uint32_t height) {
 bool checkHeader(const std::vector<uint8_t>& file, uint32_t width, uint32_t height,
                  std::string& reason) {
     std::vector<uint8_t> header = expectedHeader(width, height);
-    if (file.size() != width * height * 3 + 54) {
+    if (file.size() != rowBytes(width) * height + 54) {
         reason = "file holds " + std::to_string(file.size()) + " bytes, expected " +
-                 std::to_string(width * height * 3 + 54);
+                 std::to_string(rowBytes(width) * height + 54);
         return false;
     }
     for (size_t i = 0; i < header.size(); ++i)
@@ -82,9 +93,10 @@ bool checkHeader(const std::vector<uint8_t>& file, uint32_t width, uint32_t heig
 // A screenshot as rows top to bottom of blue, green, red bytes.
 struct Picture {
     int width = 0, height = 0;
+    size_t stride = 0;               // bytes a row, padding included
     const uint8_t* pixels = nullptr; // bottom row first, as stored
     const uint8_t* at(int x, int y) const {
-        return pixels + ((size_t)(height - 1 - y) * width + x) * 3;
+        return pixels + (size_t)(height - 1 - y) * stride + (size_t)x * 3;
     }
 };
 
@@ -178,21 +190,111 @@ double tileDifference(const Picture& picture, const Tile& tile, const ImageRecor
     return sum / kept;
 }
 
-int checkPicture(const std::string& bmpPath, const std::string& effectsPath) {
-    std::vector<uint8_t> file, effectsBytes;
+// A binary PPM ("P6", 8 bits a channel) as the BMP layout: blue, green, red,
+// bottom row first. False when the file is not one.
+bool ppmAsBmpPixels(const std::vector<uint8_t>& file, Picture& picture,
+                    std::vector<uint8_t>& pixels) {
+    size_t at = 0;
+    auto number = [&](int& value) {
+        while (at < file.size() && (std::isspace(file[at]) || file[at] == '#')) {
+            if (file[at] == '#')
+                while (at < file.size() && file[at] != '\n')
+                    ++at;
+            else
+                ++at;
+        }
+        if (at >= file.size() || !std::isdigit(file[at])) return false;
+        value = 0;
+        while (at < file.size() && std::isdigit(file[at]) && value < 100000)
+            value = value * 10 + (file[at++] - '0');
+        return true;
+    };
+    int maximum = 0;
+    if (file.size() < 2 || file[0] != 'P' || file[1] != '6') return false;
+    at = 2;
+    if (!number(picture.width) || !number(picture.height) || !number(maximum) || maximum != 255 ||
+        picture.width <= 0 || picture.height <= 0)
+        return false;
+    ++at; // the one blank before the pixels
+    const size_t row = (size_t)picture.width * 3;
+    if (file.size() - at < row * picture.height) return false;
+    pixels.resize(row * picture.height);
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* rgb = &file[at + y * row + x * 3];
+            uint8_t* bgr = &pixels[(picture.height - 1 - y) * row + x * 3];
+            bgr[0] = rgb[2];
+            bgr[1] = rgb[1];
+            bgr[2] = rgb[0];
+        }
+    picture.stride = row;
+    picture.pixels = pixels.data();
+    return true;
+}
+
+// Beam pixels: a beam is a line from the near colour to the far colour of its
+// race, drawn without texture, light or blending, so its pixels lie on that
+// colour segment. Counts the pixels on a segment of `races` that differ
+// clearly from the background drawn there.
+long beamPixels(const Picture& picture, const EffectsFileRecord& effects,
+                const std::vector<RaceFileRecord>& races) {
+    long count = 0;
+    for (const Tile& tile : tilesFor(picture.width, picture.height))
+        for (int y = tile.top; y < tile.bottom; ++y)
+            for (int x = tile.left; x < tile.right; ++x) {
+                const uint8_t* pixel = picture.at(x, y);
+                double expected[3];
+                sampleTile(effects.backgrounds[tile.slot], tile.s(x), tile.t(y), expected);
+                if (largestDifference(pixel, expected) <= 2 * BackgroundTolerance) continue;
+                for (const RaceFileRecord& race : races) {
+                    // Distance from the pixel to the segment near..far, in byte units.
+                    double near[3], far[3], along = 0, length = 0;
+                    for (int c = 0; c < 3; ++c) {
+                        near[c] = race.beamColourNear[2 - c] * 255; // stored blue first
+                        far[c] = race.beamColourFar[2 - c] * 255;
+                        along += (pixel[c] - near[c]) * (far[c] - near[c]);
+                        length += (far[c] - near[c]) * (far[c] - near[c]);
+                    }
+                    const double t = length > 0 ? std::clamp(along / length, 0.0, 1.0) : 0;
+                    double distance = 0;
+                    for (int c = 0; c < 3; ++c)
+                        distance = std::max(
+                            distance, std::fabs(pixel[c] - (near[c] + t * (far[c] - near[c]))));
+                    if (distance <= 3) {
+                        ++count;
+                        break;
+                    }
+                }
+            }
+    return count;
+}
+
+int checkPicture(const std::string& bmpPath, const std::string& effectsPath, bool expectShips,
+                 const std::vector<std::string>& racePaths) {
+    std::vector<uint8_t> file, effectsBytes, converted;
     if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
     if (!readFileBytes(effectsPath, effectsBytes)) return fail("cannot read " + effectsPath);
     EffectsFileRecord effects;
     std::string reason;
     if (!parseEffectsFile(effectsBytes.data(), effectsBytes.size(), effects, &reason))
         return fail(effectsPath + ": " + reason);
-    if (file.size() < 54) return fail(bmpPath + " is shorter than a BMP header");
+    std::vector<RaceFileRecord> races(racePaths.size());
+    for (size_t i = 0; i < racePaths.size(); ++i) {
+        std::vector<uint8_t> bytes;
+        if (!readFileBytes(racePaths[i], bytes) ||
+            !parseRaceFile(bytes.data(), bytes.size(), races[i], &reason))
+            return fail("cannot read the race file " + racePaths[i]);
+    }
     Picture picture;
-    picture.width = (int)read32(file, 18);
-    picture.height = (int)read32(file, 22);
-    if (!checkHeader(file, picture.width, picture.height, reason))
-        return fail(bmpPath + ": " + reason);
-    picture.pixels = file.data() + 54;
+    if (!ppmAsBmpPixels(file, picture, converted)) {
+        if (file.size() < 54) return fail(bmpPath + " is shorter than a BMP header");
+        picture.width = (int)read32(file, 18);
+        picture.height = (int)read32(file, 22);
+        if (!checkHeader(file, picture.width, picture.height, reason))
+            return fail(bmpPath + ": " + reason);
+        picture.stride = rowBytes(picture.width);
+        picture.pixels = file.data() + 54;
+    }
 
     // Each tile must show its own background image, and clearly not another:
     // the images are all starry space, but no two alike.
@@ -239,9 +341,17 @@ int checkPicture(const std::string& bmpPath, const std::string& effectsPath) {
         ships = ships && std::fabs(meanX - picture.width / 2.0) < picture.width / 5.0 &&
                 std::fabs(meanY - picture.height / 2.0) < picture.height / 5.0;
     }
-    std::printf("%s\n", ships ? "" : "   <- no ships near the centre");
+    std::printf("%s\n", ships || !expectShips ? "" : "   <- no ships near the centre");
     if (!good) return fail(bmpPath + ": the background tiles are not where they belong");
-    if (!ships) return fail(bmpPath + ": no ships drawn near the centre of the screen");
+    if (expectShips && !ships)
+        return fail(bmpPath + ": no ships drawn near the centre of the screen");
+    if (!expectShips && changed > centre / 1000)
+        return fail(bmpPath + ": something is drawn over the background where no ship should be");
+    if (!races.empty()) {
+        const long beams = beamPixels(picture, effects, races);
+        std::printf("beams: %ld pixels in the races' beam colours\n", beams);
+        if (beams < 8) return fail(bmpPath + ": no beams in the races' colours");
+    }
     return 0;
 }
 
@@ -252,6 +362,41 @@ int checkHeaderOnly(const std::string& bmpPath, const char* widthText, const cha
     if (!checkHeader(file, (uint32_t)std::atoi(widthText), (uint32_t)std::atoi(heightText), reason))
         return fail(bmpPath + ": " + reason);
     return 0;
+}
+
+// Lighting scales a plain paint's colour and translucent bubbles tint it a
+// little: a pixel shows the paint when it is bright enough and points the same
+// way as the paint in colour space.
+int checkPaint(const std::string& bmpPath, const char* r, const char* g, const char* b) {
+    std::vector<uint8_t> file;
+    if (!readFileBytes(bmpPath, file) || file.size() < 54) return fail("cannot read " + bmpPath);
+    Picture picture;
+    picture.width = (int)read32(file, 18);
+    picture.height = (int)read32(file, 22);
+    std::string reason;
+    if (!checkHeader(file, picture.width, picture.height, reason))
+        return fail(bmpPath + ": " + reason);
+    picture.pixels = file.data() + 54;
+    const double paint[3] = {std::atof(b), std::atof(g), std::atof(r)}; // as stored: BGR
+    double paintLength = std::sqrt(paint[0] * paint[0] + paint[1] * paint[1] + paint[2] * paint[2]);
+    if (paintLength <= 0) return fail("the paint colour is black");
+    long matching = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* p = picture.at(x, y);
+            double dot = 0, length = 0;
+            for (int c = 0; c < 3; ++c) {
+                dot += p[c] * paint[c];
+                length += double(p[c]) * p[c];
+            }
+            length = std::sqrt(length);
+            if (length >= 48 && dot / (length * paintLength) >= 0.98) ++matching;
+        }
+    std::printf("paint: %ld pixels\n", matching);
+    const long needed = 100; // a few small ships at 800 x 600 show several hundred
+    return matching >= needed ? 0
+                              : fail(bmpPath + ": " + std::to_string(matching) +
+                                     " pixels in the paint, fewer than " + std::to_string(needed));
 }
 
 int listRaces(std::string directory) {
@@ -273,9 +418,16 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "races") return listRaces(args[1]);
     if (args.size() == 4 && args[0] == "header") return checkHeaderOnly(args[1], argv[3], argv[4]);
-    if (args.size() == 3 && args[0] == "picture") return checkPicture(args[1], args[2]);
+    if (args.size() >= 3 && args[0] == "picture")
+        return checkPicture(args[1], args[2], true,
+                            std::vector<std::string>(args.begin() + 3, args.end()));
+    if (args.size() == 3 && args[0] == "background")
+        return checkPicture(args[1], args[2], false, {});
+    if (args.size() == 5 && args[0] == "paint")
+        return checkPaint(args[1], argv[3], argv[4], argv[5]);
     std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
-               " picture BMP EXPLOSION_AS\n",
+               " picture BMP|PPM EXPLOSION_AS [RACE.ast...] | background BMP EXPLOSION_AS |"
+               " paint BMP R G B\n",
                stderr);
     return 2;
 }

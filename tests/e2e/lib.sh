@@ -31,12 +31,13 @@ wait_until() {
     done
 }
 
-# start_xvfb DIR: a private 800x600x24 display on a free number. Sets DISPLAY
-# and XVFB_PID; the display number is also left in DIR/display.
+# start_xvfb DIR [SCREEN]: a private display (800x600x24 unless SCREEN says
+# otherwise) on a free number. Sets DISPLAY and XVFB_PID; the display number
+# is also left in DIR/display.
 start_xvfb() {
-    local dir=$1
+    local dir=$1 screen=${2:-800x600x24}
     : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dir/display" </dev/null \
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" </dev/null \
         >"$dir/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local deadline=$((SECONDS + 30))
@@ -159,6 +160,10 @@ finish_session() {
     stop_wine
     [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"
 }
+
+# What scripts/demo and scripts/framerate need built (scripts/build arguments).
+# shellcheck disable=SC2034 # for the scripts that source this
+DEMO_TARGETS=(windows/Kestrion windows/kestrion-e2e-helper native/kestrion-e2e-inspect)
 
 # fleet_entry NAME COUNT DESCRIPTION: a fleet list entry as the configuration
 # dialog writes it.

@@ -300,3 +300,35 @@ TEST_F(BindingTest, ExtensionsComeFromTheDriversLookupWithTheExportAsFallback) {
     EXPECT_EQ(glActiveTextureARB, nullptr);
     EXPECT_EQ(glMultiTexCoord2fARB, nullptr);
 }
+
+TEST_F(BindingTest, LibGLComesWithLibGLUWhichNeedsNoWindowsOnlyName) {
+    addDriver("libGL.so.1");
+    FakeLibrary& glu = addGlu("libGLU.so.1");
+    glu.symbols.erase("gluErrorUnicodeStringEXT");
+    EXPECT_EQ(LoadGLBindings("libGL.so.1"), 0);
+    EXPECT_EQ(GLULibrary, findFakeLibrary("libGLU.so.1"));
+    UnloadGLBindings();
+
+    // Every other GLU name is still needed there, and Windows' GLU needs them all.
+    glu.symbols.erase("gluPerspective");
+    EXPECT_EQ(LoadGLBindings("libGL.so.1"), -1);
+    UnloadGLBindings();
+    addDriver("opengl32.dll");
+    addGlu("glu32.dll").symbols.erase("gluErrorUnicodeStringEXT");
+    EXPECT_EQ(LoadGLBindings("opengl32.dll"), -1);
+}
+
+TEST_F(BindingTest, UnderGlxTheExportComesFirstAndTheLookupServesTheRest) {
+    FakeLibrary& gl = addDriver("libGL.so.1");
+    char exported = 0, answer = 0;
+    gl.symbols["glActiveTextureARB"] = &exported;
+    ASSERT_EQ(LoadGLBindings("libGL.so.1"), 0);
+    EXPECT_EQ(LookupExtension("glClientActiveTextureARB"), nullptr); // no glXGetProcAddressARB
+
+    gl.symbols["glXGetProcAddressARB"] = reinterpret_cast<void*>(fakeGetProcAddress);
+    ExtensionAnswer = &answer;
+    EXPECT_EQ(LookupExtension("glActiveTextureARB"), &exported);
+    EXPECT_TRUE(ExtensionQueries.empty());
+    EXPECT_EQ(LookupExtension("glMultiTexCoord2fARB"), &answer);
+    EXPECT_EQ(ExtensionQueries, (std::vector<std::string>{"glMultiTexCoord2fARB"}));
+}

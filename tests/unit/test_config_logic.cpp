@@ -1,3 +1,4 @@
+#include "data/text.h"
 #include "shell/config_logic.h"
 
 #include <gtest/gtest.h>
@@ -75,4 +76,29 @@ TEST(ResolutionButtons, FirstCheckedButtonIsSaved) {
     EXPECT_EQ(resolutionIndexToSave(fourth), 4);
     const bool two[6] = {false, true, false, false, false, true};
     EXPECT_EQ(resolutionIndexToSave(two), 2);
+}
+
+TEST(ConfigLogic, RaceTextsBecomeUtf8AndAreCutOnlyBetweenCharacters) {
+    EXPECT_EQ(raceText("Vorr"), "Vorr");
+    EXPECT_EQ(raceText("\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B"), "\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B");
+    // Not UTF-8: each byte is its Windows-1252 character.
+    EXPECT_EQ(raceText("Caf\xE9"), "Caf\xC3\xA9");
+    EXPECT_EQ(raceText("\x80\x81 \x9F"), "\xE2\x82\xAC\xC2\x81 \xC5\xB8");
+    EXPECT_EQ(raceText("\xC0\xAF"), "\xC3\x80\xC2\xAF");                 // overlong
+    EXPECT_EQ(raceText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC"); // a surrogate
+    EXPECT_EQ(raceText("\xE2\x82"), "\xC3\xA2\xE2\x80\x9A");             // cut short
+
+    const std::string cyrillic = "\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B"; // 4 letters, 8 bytes
+    EXPECT_EQ(utf8Cut(cyrillic, 3), 2u);
+    EXPECT_EQ(utf8Cut(cyrillic, 4), 4u);
+    EXPECT_EQ(utf8Cut(cyrillic, 99), 8u);
+
+    std::string longName;
+    for (int i = 0; i < 30; ++i)
+        longName += "\xE6\xB8\xB8"; // 3 bytes a character: 55 falls inside one
+    EXPECT_EQ(fitRaceName(longName).size(), 54u);
+    const std::string entry = formatFleetEntry("Vorr", 5, longName + longName);
+    EXPECT_LE(entry.size(), FleetEntryLimit);
+    EXPECT_EQ(raceText(entry), entry); // still valid UTF-8, closing quote kept
+    EXPECT_EQ(entry.back(), '"');
 }

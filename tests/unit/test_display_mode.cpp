@@ -1,6 +1,7 @@
 #include "shell/display.h"
 #include "shell/display_mode.h"
 #include "shell/messages.h"
+#include "shell/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -172,4 +173,19 @@ TEST_F(DisplayModeTest, TotalFailureNamesTheScreenSizeAndPostsQuit) {
     EXPECT_EQ(Events, (std::vector<std::string>{"change", "change", "change", "restore",
                                                 "Your 3d Card does not support 1280x1024 / Error",
                                                 "quit"}));
+}
+
+// "Desktop" keeps the display as it is: no mode is looked at, changed or
+// restored; every other resolution switches and restores as before.
+TEST_F(DisplayModeTest, DesktopMakesNoModeChangeAndNoRestore) {
+    Modes = {listed(16, 800, 600)};
+    Accepts = [](const Attempt&) { return true; };
+    EXPECT_EQ(enterSaverDisplayMode(FakeDisplay, DesktopResolutionIndex, 1920, 1080, 16), 1);
+    leaveSaverDisplayMode(FakeDisplay, DesktopResolutionIndex);
+    EXPECT_EQ(LoadedFrom, -99);
+    EXPECT_TRUE(Events.empty());
+
+    EXPECT_EQ(enterSaverDisplayMode(FakeDisplay, 2, 800, 600, 16), 1);
+    leaveSaverDisplayMode(FakeDisplay, 2);
+    EXPECT_EQ(Events, (std::vector<std::string>{"change", "restore"}));
 }

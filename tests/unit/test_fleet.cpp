@@ -1,4 +1,6 @@
+#include "data/catalogue.h"
 #include "data/fleet.h"
+#include "shell/config_logic.h"
 #include "shell/memory_settings.h"
 #include "shell/settings.h"
 #include "tests/support/race_files.h"
@@ -267,4 +269,22 @@ TEST_F(FleetTest, ReleaseLeavesAnEmptyFleetAndOnlyAlliancesOneAndTwoExist) {
     EXPECT_EQ(Fleets[0].shipCount, 0);
     EXPECT_EQ(Fleets[0].raceCount, 0);
     releaseFleet(Fleets[0]); // twice is harmless
+}
+
+// A race file whose name is in an old 8-bit code page: the dialog shows and
+// stores it as UTF-8, and the saver still finds the race from that entry.
+TEST_F(FleetTest, RaceNamedInWindows1252IsFoundFromTheEntryTheDialogStores) {
+    writeRacesInCatalogueOrder(dir.path, {smallRace("Ch\xE2teau", "Caf\xE9 fleet", 2),
+                                          smallRace("Vorr", "Swarm raiders", 1)});
+    const RaceCatalogue catalogue = scanRaceCatalogue(dir.path);
+    ASSERT_EQ(catalogue.count, 2);
+    const RaceCatalogueEntry& chateau =
+        catalogue.entries[0].raceName[0] == 'C' ? catalogue.entries[0] : catalogue.entries[1];
+    EXPECT_STREQ(chateau.raceName, "Ch\xC3\xA2teau");
+    EXPECT_STREQ(chateau.description, "Caf\xC3\xA9 fleet");
+
+    list(1, {formatFleetEntry(chateau.raceName, 4, chateau.description)});
+    ASSERT_EQ(assemble(1), 1);
+    EXPECT_EQ(loadedPartCounts(1), std::vector<int>{2});
+    EXPECT_EQ(Fleets[0].shipCount, 4);
 }

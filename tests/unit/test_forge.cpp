@@ -416,6 +416,7 @@ TEST(ForgeCommands, UsageAndErrorsGiveTheirExitStatus) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     EXPECT_EQ(runForge({"--help"}), 0);
+    EXPECT_EQ(runForge({"--version"}), 0);
     EXPECT_EQ(runForge({}), 2);
     EXPECT_EQ(runForge({"bake"}), 2);
     EXPECT_EQ(runForge({"defaults"}), 2);
@@ -423,6 +424,7 @@ TEST(ForgeCommands, UsageAndErrorsGiveTheirExitStatus) {
     std::string out = testing::internal::GetCapturedStdout();
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(out.find("defaults OUTDIR"), std::string::npos);
+    EXPECT_NE(out.find("kestrion-forge " KESTRION_VERSION "\n"), std::string::npos);
     EXPECT_NE(err.find("unknown command \"bake\""), std::string::npos);
 }
 

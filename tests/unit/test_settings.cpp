@@ -72,6 +72,7 @@ TEST_F(SettingsTest, ExistingKeyIsLeftAsItIsAndADeletedKeyGetsTheDefaultsAgain) 
 
 TEST_F(SettingsTest, KeyThatCannotBeOpenedFallsBackAndWritesNothing) {
     MemorySettings.failOpen = true;
+    MemoryUserSettings.failOpen = true;
     ScreenWidth = 1024;
     ScreenHeight = 768;
     ResolutionIndex = 3;
@@ -112,7 +113,7 @@ TEST_F(SettingsTest, EveryResolutionRoundTripsWithItsStoredSize) {
     // No valid button: nothing is written.
     MemorySettings.writes.clear();
     EXPECT_FALSE(writeResolution(0));
-    EXPECT_FALSE(writeResolution(7));
+    EXPECT_FALSE(writeResolution(8));
     EXPECT_TRUE(MemorySettings.writes.empty());
     EXPECT_EQ(resolutionRow(0), nullptr);
 }

@@ -1,6 +1,8 @@
 #include "tools/forge/forge.h"
 #include "tools/forge/seeds.h"
 
+#include "tools/forge/authoring.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -15,11 +17,17 @@ const char* const Usage =
     "                     and \"Kestrion.ico\" (the program icon) into OUTDIR\n"
     "  inspect FILE...    summarise race and effects files and say whether each is\n"
     "                     valid; exit status 1 when one is not\n"
+    "  import MODEL.obj -o RACE.ast --name NAME --description TEXT [options]\n"
+    "                     make a race from a Wavefront OBJ model with its materials\n"
+    "                     and textures (kestrion-forge import --help for the options)\n"
+    "  export RACE.ast OUTDIR\n"
+    "                     write a race as OBJ, MTL and PNG files into OUTDIR\n"
     "  seeds OUTDIR       write small valid race and effects files for fuzzing into\n"
     "                     OUTDIR/race and OUTDIR/effects, and edge files at the\n"
     "                     largest accepted sizes into OUTDIR/race-edges and\n"
     "                     OUTDIR/effects-edges\n"
     "  --help             show this text\n"
+    "  --version          show the version\n"
     "\n"
     "OUTDIR is created when missing. The output is the same, byte for byte, on every run.\n";
 
@@ -110,9 +118,15 @@ int runForge(const std::vector<std::string>& args) {
         std::fputs(Usage, stdout);
         return 0;
     }
+    if (command == "--version") {
+        std::printf("kestrion-forge %s\n", KESTRION_VERSION);
+        return 0;
+    }
     if (command == "defaults") return commandWrite(args, false);
     if (command == "resources") return commandWrite(args, true);
     if (command == "inspect") return commandInspect(args);
+    if (command == "import") return commandImport(args);
+    if (command == "export") return commandExport(args);
     if (command == "seeds") return commandSeeds(args);
     std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());
     return 2;

@@ -340,6 +340,25 @@ void appendMesh(MeshRecord& into, const MeshRecord& from) {
         into.triangles.push_back({t.a + base, t.b + base, t.c + base});
 }
 
+void dropUnusedVertices(MeshRecord& mesh) {
+    std::vector<int32_t> renumbered(mesh.positions.size(), -1);
+    for (const MeshTriangle& t : mesh.triangles)
+        for (int32_t v : {t.a, t.b, t.c})
+            renumbered[size_t(v)] = 0;
+    int32_t next = 0;
+    for (size_t v = 0; v < renumbered.size(); ++v) {
+        if (renumbered[v] < 0) continue;
+        renumbered[v] = next;
+        mesh.positions[size_t(next)] = mesh.positions[v];
+        mesh.texCoords[size_t(next)] = mesh.texCoords[v];
+        ++next;
+    }
+    mesh.positions.resize(size_t(next));
+    mesh.texCoords.resize(size_t(next));
+    for (MeshTriangle& t : mesh.triangles)
+        t = {renumbered[size_t(t.a)], renumbered[size_t(t.b)], renumbered[size_t(t.c)]};
+}
+
 MeshRecord withMirror(const MeshRecord& half) {
     MeshRecord whole = half;
     appendMesh(whole, mirroredX(half));

@@ -89,6 +89,9 @@ void addPolygon(MeshRecord& mesh, const std::vector<Vec3>& corners, Vec3 outward
 MeshRecord mirroredX(const MeshRecord& mesh);
 void appendMesh(MeshRecord& into, const MeshRecord& from);
 MeshRecord withMirror(const MeshRecord& half);
+// Removes the vertices that no triangle uses (a loft closing to a point leaves
+// its seam vertex there unused), keeping the others in order.
+void dropUnusedVertices(MeshRecord& mesh);
 
 // The shield: two poles on the long (y) axis and four rings of six between
 // them, 26 vertices and 48 triangles wound outward, a convex shell around

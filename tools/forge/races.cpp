@@ -342,6 +342,8 @@ RaceFileRecord makeRace(const std::string& name, const std::string& description,
                      toBgr(paintEngine(64, look.engineMetal, look.engineGlow, look.hull.seed)),
                      toBgr(paintCanopy(64, look.glass, look.windowLights, look.hull.seed))};
     race.parts = std::move(parts);
+    for (PartRecord& part : race.parts)
+        dropUnusedVertices(part.mesh);
     auto put = [](float* out, Colour c) {
         out[0] = c.r;
         out[1] = c.g;

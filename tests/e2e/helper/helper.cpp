@@ -4,6 +4,8 @@
 // exact command line. One command per call; see usage() for the list.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -16,15 +18,22 @@
 namespace {
 
 const char* const SettingsKey = "Software\\Quorvane\\Kestrion";
+// The settings commands work on the machine's key, or with --user on the user's.
+HKEY SettingsRoot = HKEY_LOCAL_MACHINE;
 const UINT MessageTimeoutMs = 10000;
 
 int usage() {
     std::fputs(
-        "usage: kestrion-e2e-helper COMMAND ...\n"
+        "usage: kestrion-e2e-helper [--user] COMMAND ...\n"
         "  reg-get NAME                 print TYPE SIZE HEX of a settings value, or 'missing'\n"
         "  reg-dump                     print NAME TYPE SIZE HEX of every settings value\n"
         "  reg-set NAME TEXT [zero]     write a REG_SZ value, with its terminator if 'zero'\n"
-        "  reg-delete                   delete the settings key\n"
+        "  reg-delete                   delete the settings keys, the machine's and the user's\n"
+        "                               (with --user only the user's)\n"
+        "  reg-lock                     let everyone only read the settings key, as a standard\n"
+        "                               user may read the machine's\n"
+        "  reg-unlock                   give everyone full access to it again\n"
+        "  (the reg commands work on the machine's key, with --user on the user's)\n"
         "  wait-window CAPTIONS [MS]    wait until a window is up and answering; CAPTIONS\n"
         "                               may list alternatives as A|B; prints the one found\n"
         "  wait-gone CAPTION [MS]       wait until no window has that caption\n"
@@ -33,6 +42,7 @@ int usage() {
         "  get-text CAPTION ID          print a control's text\n"
         "  click CAPTION ID             press a button (BM_CLICK)\n"
         "  command CAPTION ID           send the dialog WM_COMMAND for a control\n"
+        "  post-command CAPTION ID      post it, not waiting for what it opens\n"
         "  checked CAPTION ID           print a button's check state (0, 1 or 2)\n"
         "  list-items CAPTION ID        print a list box's items, one a line\n"
         "  list-select CAPTION ID N     select list box item N\n"
@@ -44,7 +54,8 @@ int usage() {
         "  terminate PID                end a Windows process\n"
         "  run DIR COMMANDLINE [MS] [PROGRAM]\n"
         "                               run a program with exactly that command line and\n"
-        "                               DIR as its current directory; print 'exit N'\n",
+        "                               DIR as its current directory; print 'exit N'\n"
+        "  file-version PATH            print a file's version resource as NAME=VALUE lines\n",
         stderr);
     return 2;
 }
@@ -110,7 +121,7 @@ const char* typeName(DWORD type) {
 
 // Opens the settings key without creating it; false when it does not exist.
 bool openSettings(REGSAM access, HKEY& key) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, access, &key) == ERROR_SUCCESS;
+    return RegOpenKeyExA(SettingsRoot, SettingsKey, 0, access, &key) == ERROR_SUCCESS;
 }
 
 int regGet(const std::string& name) {
@@ -162,9 +173,12 @@ int regDump() {
 
 int regSet(const std::string& name, const std::string& text, bool withZero) {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return fail("cannot create the settings key");
+    const LONG created =
+        RegCreateKeyExA(SettingsRoot, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (created != ERROR_SUCCESS)
+        return fail("cannot create the settings key with full access (error " +
+                    std::to_string(created) + ")");
     // RegSetValueExA counts a terminator the caller left out when the byte after
     // the text is zero, so without "zero" that byte must not be.
     std::string bytes = text + (withZero ? '\0' : '?');
@@ -182,11 +196,31 @@ int regSet(const std::string& name, const std::string& text, bool withZero) {
 }
 
 int regDelete() {
-    LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, SettingsKey);
-    if (status == ERROR_SUCCESS) status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, SettingsKey);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        return fail("cannot delete the settings key");
+    for (HKEY root : {SettingsRoot, HKEY_CURRENT_USER}) {
+        LONG status = RegDeleteTreeA(root, SettingsKey);
+        if (status == ERROR_SUCCESS) status = RegDeleteKeyA(root, SettingsKey);
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+            return fail("cannot delete the settings key");
+    }
     return 0;
+}
+
+// Sets the key's access list: "KR" lets everyone read, "KA" gives full access.
+int regAccess(const char* rights) {
+    HKEY key;
+    if (RegOpenKeyExA(SettingsRoot, SettingsKey, 0, READ_CONTROL | WRITE_DAC, &key) !=
+        ERROR_SUCCESS)
+        return fail("cannot open the settings key to change its access");
+    const std::string sddl = std::string("D:P(A;CI;") + rights + ";;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LONG status = ERROR_INVALID_PARAMETER;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                             &descriptor, nullptr)) {
+        status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        LocalFree(descriptor);
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : fail("cannot set the access list " + sddl);
 }
 
 HWND findTopLevel(const std::string& caption) {
@@ -378,6 +412,38 @@ int run(const std::string& directory, const std::string& commandLine, DWORD time
     return 0;
 }
 
+// What Windows shows in a file's properties: the fixed version numbers, then
+// the texts of the first language the file lists.
+int fileVersion(const std::string& path) {
+    std::wstring file = widen(path);
+    DWORD ignored = 0, size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::vector<BYTE> data(size);
+    if (!size || !GetFileVersionInfoW(file.c_str(), 0, size, data.data()))
+        return fail("no version resource in " + path);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    WORD* language = nullptr;
+    UINT length = 0, languageLength = 0;
+    if (!VerQueryValueW(data.data(), L"\\", (void**)&fixed, &length) || !fixed ||
+        !VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", (void**)&language,
+                        &languageLength) ||
+        languageLength < 2 * sizeof(WORD))
+        return fail("the version resource of " + path + " has no numbers or no language");
+    std::printf("Fixed=%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS),
+                LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                LOWORD(fixed->dwFileVersionLS));
+    wchar_t block[40];
+    swprintf(block, 40, L"\\StringFileInfo\\%04x%04x\\", language[0], language[1]);
+    for (const wchar_t* name : {L"ProductName", L"ProductVersion", L"FileVersion",
+                                L"FileDescription", L"CompanyName", L"LegalCopyright"}) {
+        wchar_t* value = nullptr;
+        if (VerQueryValueW(data.data(), (std::wstring(block) + name).c_str(), (void**)&value,
+                           &length) &&
+            value && length > 0)
+            std::printf("%s=%s\n", narrow(name).c_str(), narrow(value).c_str());
+    }
+    return 0;
+}
+
 DWORD timeoutArgument(int argc, char** argv, int index, DWORD fallback) {
     long value = 0;
     if (index < argc && parseNumber(argv[index], value) && value > 0) return (DWORD)value;
@@ -385,6 +451,11 @@ DWORD timeoutArgument(int argc, char** argv, int index, DWORD fallback) {
 }
 
 int dispatch(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "--user") {
+        SettingsRoot = HKEY_CURRENT_USER;
+        ++argv;
+        --argc;
+    }
     if (argc < 2) return usage();
     const std::string command = argv[1];
     auto needs = [&](int count) { return argc >= 2 + count; };
@@ -394,6 +465,8 @@ int dispatch(int argc, char** argv) {
     if (command == "reg-set" && needs(2))
         return regSet(argv[2], argv[3], argc > 4 && std::string(argv[4]) == "zero");
     if (command == "reg-delete") return regDelete();
+    if (command == "reg-lock") return regAccess("KR");
+    if (command == "reg-unlock") return regAccess("KA");
     if (command == "wait-window" && needs(1))
         return waitWindow(argv[2], timeoutArgument(argc, argv, 3, 30000));
     if (command == "wait-gone" && needs(1))
@@ -406,6 +479,7 @@ int dispatch(int argc, char** argv) {
     }
     if (command == "close" && needs(1)) return closeWindow(argv[2]);
     if (command == "terminate" && needs(1)) return terminate(argv[2]);
+    if (command == "file-version" && needs(1)) return fileVersion(argv[2]);
     if (command == "run" && needs(2))
         return run(argv[2], argv[3], timeoutArgument(argc, argv, 4, 60000),
                    argc > 5 ? argv[5] : "");
@@ -425,6 +499,12 @@ int dispatch(int argc, char** argv) {
         return send(dialog, WM_COMMAND, wParam, (LPARAM)control, result)
                    ? 0
                    : fail("WM_COMMAND was not answered");
+    }
+    if (command == "post-command") {
+        WPARAM wParam = MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED);
+        return PostMessageA(dialog, WM_COMMAND, wParam, (LPARAM)control)
+                   ? 0
+                   : fail("WM_COMMAND could not be posted");
     }
     if (command == "checked") {
         if (!send(control, BM_GETCHECK, 0, 0, result)) return fail("BM_GETCHECK failed");

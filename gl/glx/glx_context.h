@@ -1,0 +1,37 @@
+// GLX glue for the Linux program: the visual, the context, make-current and
+// swap, each GLX function looked up by name in the bound GL library. The
+// window's context set-up runs through the same setUpRenderingContext as on
+// Windows, with these calls in place of the wgl ones.
+#pragma once
+#include "gl/context.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+struct GlxTarget {
+    Display* display = nullptr;
+    Window window = 0; // what the frames are drawn into
+    XVisualInfo* visual = nullptr;
+    bool quitPosted = false;   // a set-up step failed
+    bool processEnded = false; // the scene could not be loaded
+};
+
+// Finds the GLX functions in GLLibrary; false, naming the first missing one in
+// `missing`, when one is not there. Needs LoadGLBindings first.
+bool findGlxFunctions(const char*& missing);
+
+// True when the display has the GLX extension.
+bool displayHasGlx(Display* display);
+
+// A double-buffered RGBA visual with a depth buffer (XFree it), or null.
+XVisualInfo* chooseGlxVisual(Display* display, int screen);
+
+// The visual of an existing window as a GLX visual, or null when GL cannot
+// draw double-buffered into it.
+XVisualInfo* glxVisualOfWindow(Display* display, Window window);
+
+// The context set-up of the saver for `target` (visual already chosen).
+ContextSetUp setUpGlxContext(GlxTarget& target);
+
+// Releases the context; the display stays open.
+void releaseGlxContext(GlxTarget& target);

@@ -1,0 +1,302 @@
+#include "shell/linux_options.h"
+
+#include "data/fleet.h"
+#include "shell/config_logic.h"
+
+#include <climits>
+
+namespace {
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// Plain decimal digits only: no sign, no blanks, no suffix.
+bool parseDecimal(std::string_view text, unsigned long long limit, unsigned long long& value) {
+    if (text.empty()) return false;
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + unsigned(c - '0');
+        if (value > limit) return false;
+    }
+    return true;
+}
+
+std::string quoted(std::string_view text) {
+    std::string result(1, '"');
+    result.append(text);
+    result += '"';
+    return result;
+}
+
+// The option's name without its one or two dashes, and its "=" value if any.
+struct OptionWord {
+    std::string name;
+    bool hasValue = false;
+    std::string value;
+};
+
+bool splitOption(const std::string& argument, OptionWord& word) {
+    if (argument.size() < 2 || argument[0] != '-') return false;
+    const size_t start = argument[1] == '-' ? 2 : 1;
+    const size_t equals = argument.find('=', start);
+    word.name =
+        argument.substr(start, equals == std::string::npos ? std::string::npos : equals - start);
+    word.hasValue = equals != std::string::npos;
+    if (word.hasValue) word.value = argument.substr(equals + 1);
+    return !word.name.empty();
+}
+
+const RaceCatalogueEntry* catalogueRace(const RaceCatalogue& catalogue, const std::string& name) {
+    for (const RaceCatalogueEntry& entry : catalogue.entries)
+        if (name == entry.raceName) return &entry;
+    return nullptr;
+}
+
+std::string knownRaces(const RaceCatalogue& catalogue) {
+    if (catalogue.entries.empty()) return "none (the data folder has no race files)";
+    std::string names;
+    for (const RaceCatalogueEntry& entry : catalogue.entries)
+        names += (names.empty() ? "" : ", ") + std::string(entry.raceName);
+    return names;
+}
+
+bool folderHoldsEffects(const std::string& folder, const FolderProbe& probe) {
+    return probe.isDirectory(folder) && probe.isFile(folder + "Explosion.as");
+}
+
+std::string asFolder(std::string path) {
+    if (path.empty()) return "./";
+    if (path.back() != '/') path += '/';
+    return path;
+}
+} // namespace
+
+bool parseFleetList(std::string_view text, std::vector<FleetRequest>& fleet, std::string& error) {
+    fleet.clear();
+    if (trimmed(text).empty()) {
+        error = "the fleet list is empty; give it as NAME:SIZE,NAME:SIZE";
+        return false;
+    }
+    int64_t total = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string_view item =
+            trimmed(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        const size_t colon = item.rfind(':');
+        if (item.empty() || colon == std::string_view::npos) {
+            error = "fleet entry " + quoted(item) + " is not NAME:SIZE";
+            return false;
+        }
+        FleetRequest request;
+        request.race = std::string(trimmed(item.substr(0, colon)));
+        const std::string_view size = trimmed(item.substr(colon + 1));
+        unsigned long long ships = 0;
+        if (request.race.empty()) {
+            error = "fleet entry " + quoted(item) + " has no race name";
+            return false;
+        }
+        if (!parseDecimal(size, MaxEntryShips, ships) || ships == 0) {
+            error = "fleet size " + quoted(size) + " of " + request.race +
+                    " is not a number from 1 to " + std::to_string(MaxEntryShips);
+            return false;
+        }
+        request.ships = static_cast<int32_t>(ships);
+        total += request.ships;
+        fleet.push_back(request);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    if (total > MaxFleetShips) {
+        error = "the fleet has " + std::to_string(total) + " ships; at most " +
+                std::to_string(MaxFleetShips) + " fly on a side";
+        return false;
+    }
+    return true;
+}
+
+bool parseWindowId(std::string_view text, unsigned long& id) {
+    unsigned long long value = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        value = 0;
+        for (const char c : text.substr(2)) {
+            int digit = -1;
+            if (c >= '0' && c <= '9') digit = c - '0';
+            if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+            if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+            if (digit < 0) return false;
+            value = value * 16 + unsigned(digit);
+            if (value > ULONG_MAX || value > 0xFFFFFFFFull) return false;
+        }
+    } else if (!parseDecimal(text, 0xFFFFFFFFull, value)) {
+        return false;
+    }
+    if (value == 0) return false;
+    id = static_cast<unsigned long>(value);
+    return true;
+}
+
+ParsedOptions parseProgramOptions(const std::vector<std::string>& arguments) {
+    ParsedOptions parsed;
+    ProgramOptions& options = parsed.options;
+    bool rootGiven = false, idGiven = false, windowGiven = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        OptionWord word;
+        if (!splitOption(arguments[i], word)) {
+            parsed.error = "unexpected argument " + quoted(arguments[i]) + "; see --help";
+            return parsed;
+        }
+        const bool takesValue = word.name == "alliance1" || word.name == "alliance2" ||
+                                word.name == "data" || word.name == "window-id";
+        if (!takesValue && word.hasValue) {
+            parsed.error = "option -" + word.name + " takes no value; see --help";
+            return parsed;
+        }
+        std::string value = word.value;
+        if (takesValue && !word.hasValue) {
+            if (i + 1 >= arguments.size()) {
+                parsed.error = "option -" + word.name + " needs a value; see --help";
+                return parsed;
+            }
+            value = arguments[++i];
+        }
+
+        if (word.name == "help" || word.name == "h") {
+            options.help = true;
+        } else if (word.name == "version") {
+            options.version = true;
+        } else if (word.name == "root") {
+            rootGiven = true;
+        } else if (word.name == "window") {
+            windowGiven = true;
+        } else if (word.name == "fullscreen") {
+            options.fullscreen = true;
+        } else if (word.name == "window-id") {
+            if (!parseWindowId(value, options.windowId)) {
+                parsed.error = "window id " + quoted(value) +
+                               " is not a number (decimal, or hex after 0x) other than 0";
+                return parsed;
+            }
+            idGiven = true;
+        } else if (word.name == "data") {
+            if (value.empty()) {
+                parsed.error = "option --data needs a folder";
+                return parsed;
+            }
+            options.dataFolder = value;
+        } else if (word.name == "alliance1" || word.name == "alliance2") {
+            const int side = word.name == "alliance1" ? 0 : 1;
+            std::string problem;
+            if (!parseFleetList(value, options.alliances[side], problem)) {
+                parsed.error = "--" + word.name + ": " + problem;
+                return parsed;
+            }
+            options.allianceGiven[side] = true;
+        } else {
+            parsed.error = "unknown option " + quoted(arguments[i]) + "; see --help";
+            return parsed;
+        }
+    }
+    if (int(rootGiven) + int(idGiven) + int(windowGiven) > 1) {
+        parsed.error = "-root, -window-id and -window exclude each other";
+        return parsed;
+    }
+    if (rootGiven) options.target = WindowTarget::Root;
+    if (idGiven) options.target = WindowTarget::WindowId;
+    return parsed;
+}
+
+bool fleetEntryTexts(const std::vector<FleetRequest>* requested, int alliance,
+                     const RaceCatalogue& catalogue, std::vector<std::string>& entries,
+                     std::string& error) {
+    entries.clear();
+    if (!requested) {
+        if (catalogue.entries.empty()) return true;
+        const size_t first = alliance == 2 && catalogue.entries.size() > 1 ? 1 : 0;
+        const RaceCatalogueEntry& race = catalogue.entries[first];
+        entries.push_back(formatFleetEntry(race.raceName, DefaultFleetSize, race.description));
+        return true;
+    }
+    for (const FleetRequest& request : *requested) {
+        const RaceCatalogueEntry* race = catalogueRace(catalogue, request.race);
+        if (!race) {
+            error = "--alliance" + std::to_string(alliance) + ": unknown race " +
+                    quoted(request.race) + "; known races: " + knownRaces(catalogue);
+            return false;
+        }
+        std::string entry = formatFleetEntry(race->raceName, request.ships, race->description);
+        // The fleet assembly picks a race by its name within the entry text; a
+        // name the entry cannot hold whole, or an earlier race whose name lies
+        // within it, would fly another race or none.
+        const RaceCatalogueEntry* listed = findListedRace(catalogue, entry);
+        if (listed != race) {
+            error = "--alliance" + std::to_string(alliance) + ": race " + quoted(request.race) +
+                    (listed ? " cannot be told apart from " + quoted(listed->raceName) +
+                                  ", whose name lies within it"
+                            : " has a name longer than a fleet entry holds (" +
+                                  std::to_string(RaceNameLimit) + " characters)");
+            return false;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return true;
+}
+
+DataFolderChoice chooseDataFolder(const std::string& dataOption, const char* environment,
+                                  const std::string& executablePath, const FolderProbe& probe) {
+    DataFolderChoice choice;
+    if (!dataOption.empty()) {
+        const std::string folder = asFolder(dataOption);
+        if (!probe.isDirectory(folder))
+            choice.error = "data folder " + dataOption + " does not exist";
+        else if (!probe.isFile(folder + "Explosion.as"))
+            choice.error = "data folder " + dataOption +
+                           " has no Explosion.as; give the folder with the race files and "
+                           "Explosion.as";
+        else
+            choice.folder = folder;
+        return choice;
+    }
+
+    std::vector<std::string> candidates;
+    if (environment && *environment) candidates.push_back(asFolder(environment));
+    const size_t slash = executablePath.rfind('/');
+    const std::string programFolder =
+        slash == std::string::npos ? "./" : executablePath.substr(0, slash + 1);
+    candidates.push_back(programFolder + "../share/kestrion/");
+    candidates.push_back(programFolder);
+    for (const std::string& candidate : candidates)
+        if (folderHoldsEffects(candidate, probe)) {
+            choice.folder = candidate;
+            return choice;
+        }
+    std::string places;
+    for (const std::string& candidate : candidates)
+        places += (places.empty() ? "" : ", ") + candidate;
+    choice.error = "no data folder with Explosion.as found (looked in " + places +
+                   "); give one with --data DIR or KESTRION_DATA";
+    return choice;
+}
+
+std::string usageText() {
+    return "usage: kestrion [options]\n"
+           "Two alliances of space-ship fleets fight an endless battle.\n"
+           "\n"
+           "  --alliance1 LIST    fleets of alliance 1, as NAME:SIZE,NAME:SIZE (sizes 1 to 500)\n"
+           "  --alliance2 LIST    fleets of alliance 2; without either, the first two races\n"
+           "                      of the data folder fly 5 ships each\n"
+           "  --data DIR          folder with the race files (*.ast) and Explosion.as; default:\n"
+           "                      $KESTRION_DATA, ../share/kestrion beside the program, or the\n"
+           "                      program's own folder\n"
+           "  --fullscreen        a window over the whole screen instead of 800 x 600\n"
+           "  -root               draw on the root window, or on $XSCREENSAVER_WINDOW\n"
+           "  -window-id ID       draw into an existing window (decimal, or hex after 0x)\n"
+           "  --help, --version\n"
+           "\n"
+           "In a window: Escape or q ends, F12 saves KestrionScreenNN.bmp in the current folder.\n"
+           "With -root or -window-id the program runs until SIGTERM or SIGINT.\n";
+}

@@ -1,0 +1,35 @@
+// F12 screenshots written with stdio.
+#include "shell/display.h"
+#include "shell/screenshot.h"
+#include "shell/x11/x11_shell.h"
+
+#include <cstdio>
+
+namespace {
+bool fileOpensForReading(const std::string& name) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+} // namespace
+
+void writeScreenshotFile() {
+    const std::string name = firstFreeScreenshotName(fileOpensForReading);
+    if (name.empty()) return;
+    ScreenshotPixels pixels;
+    if (!readScreenshotPixels(ScreenWidth, ScreenHeight, pixels)) return;
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    if (!file) return; // not reported; the battle goes on
+    const auto header = bmpHeader(ScreenWidth, ScreenHeight);
+    std::fwrite(header.data(), 1, header.size(), file);
+    // BMP rows start on 4-byte boundaries; a window may have any width.
+    const size_t row = size_t(ScreenWidth) * 3;
+    const size_t padding = bmpRowBytes(ScreenWidth) - row;
+    const unsigned char zeros[3] = {0, 0, 0};
+    for (int32_t y = 0; y < ScreenHeight; ++y) {
+        std::fwrite(pixels.bytes.get() + size_t(y) * row, 1, row, file);
+        std::fwrite(zeros, 1, padding, file);
+    }
+    std::fclose(file);
+}

@@ -1,0 +1,342 @@
+# shellcheck shell=bash
+# The end-to-end cases of the Linux program (sourced by tests/linux/run, bash).
+# Each case_NAME function is one ctest test, linux.NAME.
+
+# Generous time-outs: a loaded two-core machine with a software renderer.
+START_SECONDS=60
+END_SECONDS=30
+SCREENSHOT_BYTES=$((800 * 600 * 3 + 54))
+
+expect_eq() {
+    [ "$1" = "$2" ] || fail "$3: got [$1], expected [$2]"
+}
+
+# Two races of the data set, as RACE_A and RACE_B, with their files.
+pick_races() {
+    "$E2E_INSPECT" races "$LINUX_DATA" >"$CASE_DIR/races.txt" || fail "cannot list the races"
+    RACE_A=$(sed -n '1s/\t.*//p' "$CASE_DIR/races.txt")
+    RACE_B=$(sed -n '2s/\t.*//p' "$CASE_DIR/races.txt")
+    [ -n "$RACE_A" ] && [ -n "$RACE_B" ] || fail "the data set has fewer than 2 races"
+    RACE_FILES=("$LINUX_DATA/$RACE_A.ast" "$LINUX_DATA/$RACE_B.ast")
+    local file
+    for file in "${RACE_FILES[@]}"; do [ -f "$file" ] || fail "no race file $file"; done
+}
+
+# expect_exit PID CODE WHAT: the process ends within END_SECONDS with CODE.
+expect_exit() {
+    await "$1" "$END_SECONDS" || fail "$3: still running after $END_SECONDS s"
+    expect_eq "$EXIT_CODE" "$2" "$3: exit code"
+}
+
+# stop_within_a_second PID SIGNAL WHAT: the signal ends the program with exit code 0; the
+# time it took is reported (a loaded machine must not fail the test on time alone, so only
+# a program still running after END_SECONDS fails).
+stop_within_a_second() {
+    local began
+    began=$(date +%s%N)
+    kill "-$2" "$1"
+    await "$1" "$END_SECONDS" || fail "$3: still running $END_SECONDS s after $2"
+    local ms=$((($(date +%s%N) - began) / 1000000))
+    say "$3: ended $ms ms after $2, exit code $EXIT_CODE"
+    expect_eq "$EXIT_CODE" 0 "$3: exit code after $2"
+    ((ms <= 1000)) || say "$3: took $ms ms to end after $2, more than a second (a loaded machine?)"
+}
+
+# capture_ppm WINDOW FILE: the window's pixels as a binary PPM ("-root" for the root window).
+capture_ppm() {
+    local target=(-id "$1")
+    [ "$1" = -root ] && target=(-root)
+    xwd "${target[@]}" -silent >"$2.xwd" 2>>"$CASE_DIR/xwd.log" &&
+        convert "$2.xwd" -depth 8 "ppm:$2" 2>>"$CASE_DIR/xwd.log"
+}
+
+# shows_battle WINDOW FILE: a capture of the window shows the backdrop with ships on it.
+shows_battle() {
+    capture_ppm "$1" "$2" && "$E2E_INSPECT" picture "$2" "$LINUX_DATA/Explosion.as" \
+        >"$2.check" 2>&1
+}
+
+# ---------------------------------------------------------------------------
+
+# The window program at 800 x 600: F12 screenshots show the background
+# tiles, the ships and their beams; Escape ends it with exit code 0.
+case_window_screenshots() {
+    pick_races
+    start_xvfb "$CASE_DIR"
+    local cwd="$CASE_DIR/cwd"
+    mkdir -p "$cwd"
+    xdotool mousemove 400 300 # the focus follows the pointer: keys go to the window
+    start "$CASE_DIR/kestrion.log" env -C "$cwd" "$LINUX_PROGRAM" \
+        --alliance1 "$RACE_A:5" --alliance2 "$RACE_B:5"
+    local pid=$STARTED_PID
+    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion ||
+        fail "no Kestrion window; see $CASE_DIR/kestrion.log"
+    xwininfo -name Kestrion >"$CASE_DIR/window.txt"
+    grep -q 'Width: 800' "$CASE_DIR/window.txt" && grep -q 'Height: 600' "$CASE_DIR/window.txt" ||
+        fail "the window is not 800 x 600; see $CASE_DIR/window.txt"
+
+    # Beams live a moment; a few screenshots give them every chance.
+    local n beams=no
+    for n in 00 01 02 03 04 05; do
+        local file="$cwd/KestrionScreen$n.bmp"
+        xdotool key F12
+        wait_until "$END_SECONDS" "$file" complete_file "$file" "$SCREENSHOT_BYTES" ||
+            fail "F12 wrote no complete $file"
+        "$E2E_INSPECT" header "$file" 800 600 || fail "$file has a wrong header or size"
+        if "$E2E_INSPECT" picture "$file" "$LINUX_DATA/Explosion.as" "${RACE_FILES[@]}" \
+            >"$file.check" 2>&1; then
+            beams=yes
+            break
+        fi
+        # Tiles and ships must hold in every screenshot; only the beams may be missing.
+        grep -q 'no beams' "$file.check" || fail "$file: $(cat "$file.check")"
+    done
+    [ $beams = yes ] || fail "no screenshot showed beams; see $cwd/*.check"
+    cat "$file.check"
+
+    # A new size: the tiles, the view and the screenshot follow it, rows padded.
+    xdotool search --name '^Kestrion$' windowsize 641 400
+    wait_until "$END_SECONDS" "the window at 641 x 400" \
+        eval 'xwininfo -name Kestrion | grep -q "Width: 641"' || fail "the window kept its size"
+    sleep 0.5 # a frame at the new size
+    file="$cwd/KestrionScreen$(printf %02d $((10#$n + 1))).bmp"
+    xdotool key F12
+    wait_until "$END_SECONDS" "$file" complete_file "$file" $((1924 * 400 + 54)) ||
+        fail "F12 wrote no complete $file at the new size"
+    "$E2E_INSPECT" header "$file" 641 400 || fail "$file has a wrong header or size"
+    "$E2E_INSPECT" picture "$file" "$LINUX_DATA/Explosion.as" >"$file.check" 2>&1 ||
+        fail "$file: $(cat "$file.check")"
+
+    xdotool key Escape
+    expect_exit "$pid" 0 "kestrion after Escape"
+}
+
+# q ends the window program too, and SIGINT ends it with exit code 0 at once.
+case_window_q_and_sigint() {
+    start_xvfb "$CASE_DIR"
+    xdotool mousemove 400 300
+    start "$CASE_DIR/q.log" "$LINUX_PROGRAM"
+    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion || fail "no window"
+    xdotool key q
+    expect_exit "$STARTED_PID" 0 "kestrion after q"
+
+    start "$CASE_DIR/int.log" "$LINUX_PROGRAM" --fullscreen
+    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion || fail "no window"
+    stop_within_a_second "$STARTED_PID" INT "kestrion --fullscreen"
+}
+
+# -window-id: the battle fills a 640 x 480 window the test made; SIGTERM ends
+# it with exit code 0 within a second. (Keys cannot be tried here: xlogo quits
+# on any key, and the program does not ask for key events in this mode.)
+case_window_id() {
+    start_xvfb "$CASE_DIR"
+    start "$CASE_DIR/xlogo.log" xlogo -geometry 640x480+0+0
+    local frame="" window=""
+    wait_until "$START_SECONDS" "the xlogo window" xwininfo -name xlogo >/dev/null 2>&1 ||
+        fail "xlogo opened no window"
+    frame=$(xwininfo -name xlogo | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
+    # The widget inside xlogo's shell is the window of that size with nothing over it.
+    window=$(xwininfo -id "$frame" -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*640x480+0+0.*/\1/p')
+    [ -n "$window" ] || fail "xlogo has no 640 x 480 inner window"
+
+    start "$CASE_DIR/kestrion.log" "$LINUX_PROGRAM" -window-id "$window"
+    local pid=$STARTED_PID
+    wait_until "$START_SECONDS" "the battle in window $window" shows_battle "$window" \
+        "$CASE_DIR/window.ppm" || fail "window $window never showed the battle; see $CASE_DIR"
+    cat "$CASE_DIR/window.ppm.check"
+    expect_eq "$(identify -format '%wx%h' "$CASE_DIR/window.ppm")" 640x480 "capture size"
+
+    stop_within_a_second "$pid" TERM "kestrion -window-id"
+}
+
+# Bad input: one line on stderr and exit code 2, before any window.
+case_bad_options() {
+    pick_races
+    local data="$CASE_DIR/data"
+    mkdir -p "$data/no-effects"
+    cp "${RACE_FILES[0]}" "$data/no-effects/"
+    local -a cases=(
+        "--alliance1 Nobody:3|unknown race \"Nobody\"; known races: "
+        "--alliance1 $RACE_A:0|fleet size \"0\" of $RACE_A is not a number from 1 to 500"
+        "--alliance2 $RACE_A:-1|fleet size \"-1\""
+        "--alliance1 $RACE_A:many|fleet size \"many\""
+        "--alliance1 $RACE_A:501|fleet size \"501\""
+        "--alliance1 ,|fleet entry \"\" is not NAME:SIZE"
+        "--data $data/missing|data folder $data/missing does not exist"
+        "--data $data/no-effects|has no Explosion.as"
+        "--speed 3|unknown option \"--speed\""
+    )
+    local entry
+    for entry in "${cases[@]}"; do
+        local arguments=${entry%%|*} expected=${entry#*|} status=0
+        # shellcheck disable=SC2086 # the arguments are split on purpose
+        DISPLAY= "$LINUX_PROGRAM" $arguments >"$CASE_DIR/out" 2>"$CASE_DIR/err" || status=$?
+        expect_eq "$status" 2 "kestrion $arguments: exit code"
+        expect_eq "$(wc -l <"$CASE_DIR/err")" 1 "kestrion $arguments: lines on stderr"
+        grep -qF "$expected" "$CASE_DIR/err" ||
+            fail "kestrion $arguments said [$(cat "$CASE_DIR/err")], not [$expected]"
+        [ -s "$CASE_DIR/out" ] && fail "kestrion $arguments wrote to stdout"
+    done
+    grep -qF "$RACE_B" <(DISPLAY= "$LINUX_PROGRAM" --alliance1 Nobody:3 2>&1) ||
+        fail "the unknown-race message does not list $RACE_B"
+    # An empty list, given as an empty argument.
+    local status=0
+    DISPLAY= "$LINUX_PROGRAM" --alliance2 "" 2>"$CASE_DIR/err" || status=$?
+    expect_eq "$status" 2 "kestrion --alliance2 '': exit code"
+    grep -qF "the fleet list is empty" "$CASE_DIR/err" || fail "empty list: $(cat "$CASE_DIR/err")"
+
+    expect_eq "$("$LINUX_PROGRAM" --version)" "kestrion $(sed -n 's/^project(Kestrion VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")" "--version"
+    "$LINUX_PROGRAM" --help | grep -q -- '--alliance1' || fail "--help does not name --alliance1"
+
+    # A damaged race file ends the run quietly with exit code 0, as on Windows.
+    start_xvfb "$CASE_DIR"
+    mkdir -p "$data/damaged"
+    cp "$LINUX_DATA/Explosion.as" "$data/damaged/"
+    head -c 4000 "${RACE_FILES[0]}" >"$data/damaged/$RACE_A.ast"
+    cp "${RACE_FILES[1]}" "$data/damaged/"
+    start "$CASE_DIR/damaged.log" "$LINUX_PROGRAM" --data "$data/damaged" \
+        --alliance1 "$RACE_A:2" --alliance2 "$RACE_B:2"
+    expect_exit "$STARTED_PID" 0 "kestrion with a damaged race file"
+    grep -qF "cannot load the race files or Explosion.as in $data/damaged/" "$CASE_DIR/damaged.log" ||
+        fail "a damaged race file gave [$(cat "$CASE_DIR/damaged.log")]"
+}
+
+# as_saver_user COMMAND...: runs COMMAND as the daemon's user, with its HOME.
+# xscreensaver launches no hack as root, so root runs it as nobody.
+as_saver_user() {
+    if [ "$(id -u)" -eq 0 ]; then
+        setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$SAVER_HOME" "$@"
+    else
+        env HOME="$SAVER_HOME" "$@"
+    fi
+}
+
+# descendants PID: the processes below PID, one a line, parents first.
+descendants() {
+    local child
+    for child in $(pgrep -P "$1" 2>/dev/null); do
+        echo "$child"
+        descendants "$child"
+    done
+}
+
+# hack_running: the daemon has started kestrion; sets HACK_PID.
+hack_running() {
+    local pid
+    for pid in $(descendants "$DAEMON_PID"); do
+        if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$SAVER_PREFIX/bin/kestrion" ]; then
+            HACK_PID=$pid
+            return 0
+        fi
+    done
+    return 1
+}
+
+daemon_answers() { as_saver_user xscreensaver-command -time >/dev/null 2>&1; }
+
+# The real xscreensaver, with "kestrion -root" as its one program:
+# -activate starts kestrion, which draws the battle on the screen;
+# -deactivate ends it.
+case_xscreensaver_daemon() {
+    local tool
+    for tool in xscreensaver xscreensaver-command xwd convert; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed; run scripts/setup"
+    done
+    # Everything the daemon's user reads lies in a temporary folder of its own,
+    # wherever the build tree is: an installed copy of the program and its HOME.
+    CASE_TEMP=$(mktemp -d /tmp/kestrion-daemon.XXXXXX)
+    chmod 755 "$CASE_TEMP"
+    SAVER_PREFIX="$CASE_TEMP/prefix" SAVER_HOME="$CASE_TEMP/home"
+    "$LINUX_CMAKE" --install "$LINUX_BUILD" --prefix "$SAVER_PREFIX" >"$CASE_DIR/install.log" 2>&1 ||
+        fail "cmake --install failed; see $CASE_DIR/install.log"
+    chmod -R a+rX "$SAVER_PREFIX"
+    [ -f "$SAVER_PREFIX/share/xscreensaver/config/kestrion.xml" ] ||
+        fail "the install has no share/xscreensaver/config/kestrion.xml"
+    mkdir -p "$SAVER_HOME"
+    cat >"$SAVER_HOME/.xscreensaver" <<SETTINGS
+mode:		one
+selected:	0
+timeout:	1:00:00
+lock:		False
+splash:		False
+fade:		False
+unfade:		False
+verbose:	True
+programs:	$SAVER_PREFIX/bin/kestrion -root \n
+SETTINGS
+    [ "$(id -u)" -eq 0 ] && chown -R nobody:nogroup "$SAVER_HOME"
+
+    start_xvfb "$CASE_DIR"
+    start "$CASE_DIR/daemon.log" as_saver_user xscreensaver -no-splash -verbose
+    DAEMON_PID=$STARTED_PID
+    wait_until "$START_SECONDS" "the xscreensaver daemon" daemon_answers ||
+        fail "xscreensaver does not answer; see $CASE_DIR/daemon.log"
+
+    as_saver_user xscreensaver-command -activate >>"$CASE_DIR/command.log" 2>&1 ||
+        fail "xscreensaver-command -activate failed; see $CASE_DIR/command.log"
+    wait_until "$START_SECONDS" "xscreensaver to start kestrion" hack_running ||
+        fail "xscreensaver started no kestrion; see $CASE_DIR/daemon.log"
+    wait_until "$START_SECONDS" "the battle on the screen" shows_battle -root "$CASE_DIR/root.ppm" ||
+        fail "the screen never showed the battle; see $CASE_DIR/root.ppm.check and daemon.log"
+    cat "$CASE_DIR/root.ppm.check"
+    alive "$HACK_PID" || fail "kestrion ended while the saver was active"
+
+    as_saver_user xscreensaver-command -deactivate >>"$CASE_DIR/command.log" 2>&1 ||
+        fail "xscreensaver-command -deactivate failed; see $CASE_DIR/command.log"
+    wait_until "$END_SECONDS" "kestrion to end" eval '! alive "$HACK_PID"' ||
+        fail "kestrion still runs after -deactivate"
+    grep -q 'X Error' "$CASE_DIR/daemon.log" && fail "an X error was reported; see $CASE_DIR/daemon.log"
+    grep -q 'running as root' "$CASE_DIR/daemon.log" && fail "the daemon ran as root"
+    return 0
+}
+
+# The .deb of scripts/package: its metadata and files, and the kestrion
+# unpacked from it with dpkg-deb -x, run from another folder with no data
+# option, finds the data set at ../share/kestrion and draws its fleets.
+case_deb_package() {
+    local deb="$LINUX_PACKAGES/kestrion_${LINUX_VERSION}_amd64.deb"
+    [ -f "$deb" ] || fail "no $deb; run scripts/package first"
+    dpkg-deb --info "$deb" >"$CASE_DIR/info.txt" || fail "dpkg-deb cannot read $deb"
+    local field
+    for field in "Package: kestrion" "Version: $LINUX_VERSION" "Architecture: amd64" \
+        "Section: x11" "Maintainer: Kestrion developers"; do
+        grep -qx " $field" "$CASE_DIR/info.txt" || fail "$deb has no \"$field\"; see $CASE_DIR/info.txt"
+    done
+    local depends
+    depends=$(sed -n 's/^ Depends: //p' "$CASE_DIR/info.txt")
+    for field in libgl1 libglu1-mesa libx11-6 libstdc++6 libc6; do
+        grep -qE "(^|, )$field( |,|$)" <<<"$depends" || fail "$deb does not depend on $field: $depends"
+    done
+    grep -q '^ Homepage:' "$CASE_DIR/info.txt" && fail "$deb names a homepage"
+    dpkg-deb --contents "$deb" | awk '{print $NF}' >"$CASE_DIR/contents.txt"
+    for field in ./usr/bin/kestrion ./usr/bin/kestrion-forge ./usr/share/kestrion/Explosion.as \
+        ./usr/share/xscreensaver/config/kestrion.xml; do
+        grep -qx -- "$field" "$CASE_DIR/contents.txt" || fail "$deb has no $field"
+    done
+    compgen -G "$LINUX_DATA/*.ast" >/dev/null || fail "no race files in $LINUX_DATA"
+    local race
+    for race in "$LINUX_DATA"/*.ast; do
+        grep -qx -- "./usr/share/kestrion/${race##*/}" "$CASE_DIR/contents.txt" ||
+            fail "$deb has no race file ${race##*/}"
+    done
+
+    local root="$CASE_DIR/unpacked" cwd="$CASE_DIR/cwd"
+    dpkg-deb -x "$deb" "$root" || fail "dpkg-deb cannot unpack $deb"
+    expect_eq "$("$root/usr/bin/kestrion" --version)" "kestrion $LINUX_VERSION" "kestrion --version"
+    expect_eq "$("$root/usr/bin/kestrion-forge" --version)" "kestrion-forge $LINUX_VERSION" \
+        "kestrion-forge --version"
+    start_xvfb "$CASE_DIR"
+    mkdir -p "$cwd"
+    xdotool mousemove 400 300
+    start "$CASE_DIR/kestrion.log" env -C "$cwd" -u KESTRION_DATA "$root/usr/bin/kestrion"
+    local pid=$STARTED_PID
+    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion ||
+        fail "no Kestrion window; see $CASE_DIR/kestrion.log"
+    xdotool key F12
+    wait_until "$END_SECONDS" "the screenshot" complete_file "$cwd/KestrionScreen00.bmp" \
+        "$SCREENSHOT_BYTES" || fail "F12 wrote no complete screenshot"
+    "$E2E_INSPECT" picture "$cwd/KestrionScreen00.bmp" "$root/usr/share/kestrion/Explosion.as" ||
+        fail "the unpacked kestrion's screenshot does not show the battle"
+    xdotool key Escape
+    expect_exit "$pid" 0 "the unpacked kestrion after Escape"
+}
