@@ -26,27 +26,30 @@ add_dependencies(kestrion kestrion_linux_data)
 include(GNUInstallDirs)
 install(TARGETS kestrion kestrion-forge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${KESTRION_LINUX_DATA}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrion)
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrion
+        RENAME copyright)
 install(FILES ${CMAKE_SOURCE_DIR}/shell/x11/kestrion.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 
-# The Debian package (scripts/package): the install above under /usr. OpenGL and
-# GLU are loaded at run time, so no library lookup finds them: they are named.
+# The Debian package (scripts/package): the install above under /usr. The
+# libraries the programs link (Xlib, the C and C++ runtimes) are found by
+# dpkg-shlibdeps; OpenGL and GLU are loaded at run time, so they are named.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrion)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Kestrion developers")
 set(CPACK_PACKAGE_CONTACT "Kestrion developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "space battle screen saver for X11 and xscreensaver")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Two alliances of space-ship fleets fight an endless OpenGL battle. kestrion runs in a window "
-    "of its own or as an xscreensaver hack; races come from data files, and kestrion-forge makes "
-    "new ones from OBJ models and exports them back.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Two alliances of space-ship fleets fight an endless OpenGL battle. kestrion runs in a "
+       "window of its own or as an xscreensaver hack; races come from data files, and "
+       "kestrion-forge makes new ones from OBJ models and exports them back.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libglu1-mesa, libx11-6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libglu1-mesa")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
 # scripts/package builds what the package holds; packing must not build everything else.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)

@@ -232,6 +232,20 @@ bool ppmAsBmpPixels(const std::vector<uint8_t>& file, Picture& picture,
     return true;
 }
 
+// The pixels of a screenshot BMP, rows padded as written; false with the reason.
+bool bmpPicture(const std::vector<uint8_t>& file, Picture& picture, std::string& reason) {
+    if (file.size() < 54) {
+        reason = "shorter than a BMP header";
+        return false;
+    }
+    picture.width = (int)read32(file, 18);
+    picture.height = (int)read32(file, 22);
+    if (!checkHeader(file, picture.width, picture.height, reason)) return false;
+    picture.stride = rowBytes(picture.width);
+    picture.pixels = file.data() + 54;
+    return true;
+}
+
 // Beam pixels: a beam is a line from the near colour to the far colour of its
 // race, drawn without texture, light or blending, so its pixels lie on that
 // colour segment. Counts the pixels on a segment of `races` that differ
@@ -286,15 +300,8 @@ int checkPicture(const std::string& bmpPath, const std::string& effectsPath, boo
             return fail("cannot read the race file " + racePaths[i]);
     }
     Picture picture;
-    if (!ppmAsBmpPixels(file, picture, converted)) {
-        if (file.size() < 54) return fail(bmpPath + " is shorter than a BMP header");
-        picture.width = (int)read32(file, 18);
-        picture.height = (int)read32(file, 22);
-        if (!checkHeader(file, picture.width, picture.height, reason))
-            return fail(bmpPath + ": " + reason);
-        picture.stride = rowBytes(picture.width);
-        picture.pixels = file.data() + 54;
-    }
+    if (!ppmAsBmpPixels(file, picture, converted) && !bmpPicture(file, picture, reason))
+        return fail(bmpPath + ": " + reason);
 
     // Each tile must show its own background image, and clearly not another:
     // the images are all starry space, but no two alike.
@@ -369,14 +376,10 @@ int checkHeaderOnly(const std::string& bmpPath, const char* widthText, const cha
 // way as the paint in colour space.
 int checkPaint(const std::string& bmpPath, const char* r, const char* g, const char* b) {
     std::vector<uint8_t> file;
-    if (!readFileBytes(bmpPath, file) || file.size() < 54) return fail("cannot read " + bmpPath);
+    if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
     Picture picture;
-    picture.width = (int)read32(file, 18);
-    picture.height = (int)read32(file, 22);
     std::string reason;
-    if (!checkHeader(file, picture.width, picture.height, reason))
-        return fail(bmpPath + ": " + reason);
-    picture.pixels = file.data() + 54;
+    if (!bmpPicture(file, picture, reason)) return fail(bmpPath + ": " + reason);
     const double paint[3] = {std::atof(b), std::atof(g), std::atof(r)}; // as stored: BGR
     double paintLength = std::sqrt(paint[0] * paint[0] + paint[1] * paint[1] + paint[2] * paint[2]);
     if (paintLength <= 0) return fail("the paint colour is black");

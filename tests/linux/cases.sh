@@ -305,7 +305,8 @@ case_deb_package() {
     local depends
     depends=$(sed -n 's/^ Depends: //p' "$CASE_DIR/info.txt")
     for field in libgl1 libglu1-mesa libx11-6 libstdc++6 libc6; do
-        grep -qE "(^|, )$field( |,|$)" <<<"$depends" || fail "$deb does not depend on $field: $depends"
+        tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF -- "$field" ||
+            fail "$deb does not depend on $field: $depends"
     done
     grep -q '^ Homepage:' "$CASE_DIR/info.txt" && fail "$deb names a homepage"
     dpkg-deb --contents "$deb" | awk '{print $NF}' >"$CASE_DIR/contents.txt"
