@@ -67,14 +67,18 @@ bool readScreenshotPixels(int32_t width, int32_t height, ScreenshotPixels& pixel
     if (width <= 0 || height <= 0) return false;
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
     if (count > SIZE_MAX / sizeof(float)) return false;
+    const size_t row = static_cast<size_t>(width) * 3;
+    const size_t stored = bmpRowBytes(width);
     std::unique_ptr<float[]> values(new (std::nothrow) float[count]());
-    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[count]);
+    // Zeroed, so that the padding at the end of each row is zero.
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[stored * size_t(height)]());
     if (!values || !bytes) return false;
     glReadPixels(0, 0, width, height, GL_BGR_EXT, GL_FLOAT, values.get());
-    for (size_t i = 0; i < count; ++i)
-        bytes[i] = floatToPixelByte(values[i]);
+    for (size_t y = 0; y < size_t(height); ++y)
+        for (size_t i = 0; i < row; ++i)
+            bytes[y * stored + i] = floatToPixelByte(values[y * row + i]);
     values.reset(); // the float buffer goes before the file is written
     pixels.bytes = std::move(bytes);
-    pixels.size = count;
+    pixels.size = stored * size_t(height);
     return true;
 }

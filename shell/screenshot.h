@@ -28,7 +28,8 @@ std::string screenshotFileName(int number);
 // only when every number up to the largest int is taken.
 std::string firstFreeScreenshotName(const std::function<bool(const std::string&)>& opens);
 
-// The pixel bytes of one screenshot: blue, green, red per pixel, bottom row first.
+// The pixel bytes of one screenshot as the file stores them: blue, green, red
+// per pixel, bottom row first, each row padded with zeros to bmpRowBytes.
 struct ScreenshotPixels {
     std::unique_ptr<uint8_t[]> bytes;
     size_t size = 0;

@@ -23,13 +23,6 @@ void writeScreenshotFile() {
     if (!file) return; // not reported; the battle goes on
     const auto header = bmpHeader(ScreenWidth, ScreenHeight);
     std::fwrite(header.data(), 1, header.size(), file);
-    // BMP rows start on 4-byte boundaries; a window may have any width.
-    const size_t row = size_t(ScreenWidth) * 3;
-    const size_t padding = bmpRowBytes(ScreenWidth) - row;
-    const unsigned char zeros[3] = {0, 0, 0};
-    for (int32_t y = 0; y < ScreenHeight; ++y) {
-        std::fwrite(pixels.bytes.get() + size_t(y) * row, 1, row, file);
-        std::fwrite(zeros, 1, padding, file);
-    }
+    std::fwrite(pixels.bytes.get(), 1, pixels.size, file);
     std::fclose(file);
 }

@@ -122,6 +122,24 @@ TEST(ScreenshotFile, PixelsAreReadAsBgrFloatsAndConverted) {
     }
 }
 
+// A desktop or window of any width: each row is padded to four bytes with
+// zeros, as the header counts it, and no pixel moves.
+TEST(ScreenshotFile, RowsArePaddedAsTheFileStoresThem) {
+    installRecordingGL();
+    glReadPixels = fakeReadPixels;
+    ScreenshotPixels pixels;
+    ASSERT_TRUE(readScreenshotPixels(1366, 2, pixels));
+    ASSERT_EQ(pixels.size, 2 * bmpRowBytes(1366));
+    EXPECT_EQ(bmpRowBytes(1366), 4100u);
+    const uint8_t expected[3] = {0, 127, 255};
+    for (size_t y = 0; y < 2; ++y) {
+        for (size_t i = 0; i < 4098; ++i)
+            ASSERT_EQ(pixels.bytes[y * 4100 + i], expected[i % 3]) << y << " " << i;
+        EXPECT_EQ(pixels.bytes[y * 4100 + 4098], 0);
+        EXPECT_EQ(pixels.bytes[y * 4100 + 4099], 0);
+    }
+}
+
 TEST(ScreenshotFile, ImpossibleBuffersSkipTheScreenshot) {
     installRecordingGL();
     glReadPixels = fakeReadPixels;
