@@ -13,7 +13,7 @@ file(GLOB KESTRION_SHELL_WIN32 CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/win32
 add_executable(Kestrion WIN32 ${KESTRION_SHELL_WIN32} ${KESTRION_RESOURCES})
 set_target_properties(Kestrion PROPERTIES OUTPUT_NAME Kestrion SUFFIX .scr
                       RUNTIME_OUTPUT_DIRECTORY ${KESTRION_RUN})
-target_link_libraries(Kestrion PRIVATE kestrion_core winmm gdi32 user32 advapi32)
+target_link_libraries(Kestrion PRIVATE kestrion_core winmm gdi32 user32 advapi32 shell32 ole32)
 target_link_options(Kestrion PRIVATE -static -static-libgcc -static-libstdc++)
 target_include_directories(Kestrion PRIVATE ${CMAKE_SOURCE_DIR} ${KESTRION_GENERATED})
 set_property(SOURCE ${KESTRION_RESOURCES} APPEND PROPERTY INCLUDE_DIRECTORIES
@@ -40,7 +40,7 @@ file(GLOB KESTRION_E2E_HELPER CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/he
 if(KESTRION_E2E_HELPER)
   add_executable(kestrion-e2e-helper ${KESTRION_E2E_HELPER})
   set_target_properties(kestrion-e2e-helper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-  target_link_libraries(kestrion-e2e-helper PRIVATE user32 advapi32 gdi32 version)
+  target_link_libraries(kestrion-e2e-helper PRIVATE user32 advapi32 gdi32 version shell32 ole32 uuid)
   target_link_options(kestrion-e2e-helper PRIVATE -static -static-libgcc -static-libstdc++)
 endif()
 

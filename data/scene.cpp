@@ -157,11 +157,18 @@ bool setUpScene() {
 void reshapeScene(int32_t width, int32_t height) {
     ScreenWidth = width > 0 ? width : 1;
     ScreenHeight = height > 0 ? height : 1;
-    glViewport(0, 0, ScreenWidth, ScreenHeight);
+    placeScene(0, 0, ScreenWidth, ScreenHeight, SceneShape::WindowAspect);
+}
+
+void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape) {
+    width = width > 0 ? width : 1;
+    height = height > 0 ? height : 1;
+    glViewport(x, y, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // The 4:3 view's height, as wide as the window is: at 4:3 the view is the usual one.
-    const double halfWidth = FrustumHalfHeight * ScreenWidth / ScreenHeight;
+    const double halfWidth =
+        shape == SceneShape::FourByThree ? FrustumHalfWidth : FrustumHalfHeight * width / height;
     glFrustum(-halfWidth, halfWidth, -FrustumHalfHeight, FrustumHalfHeight, FrustumNear,
               FrustumFar);
     glMatrixMode(GL_MODELVIEW);

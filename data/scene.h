@@ -28,6 +28,13 @@ bool loadSceneAssets();
 // Sizes below 1 count as 1.
 void reshapeScene(int32_t width, int32_t height);
 
+// The view drawn into the viewport at (x, y) (from the window's bottom-left)
+// of width x height, leaving ScreenWidth and ScreenHeight alone. FourByThree is
+// the fixed view of the scene set-up, whatever the viewport's shape;
+// WindowAspect keeps its height and widens or narrows with the viewport.
+enum class SceneShape { FourByThree, WindowAspect };
+void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape);
+
 // Releases both fleets and the effect assets' images and meshes; the textures
 // go with the rendering context.
 void releaseScene();

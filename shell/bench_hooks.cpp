@@ -9,6 +9,7 @@
 namespace {
 struct BenchHooks {
     long frameLimit = 0;
+    long screenshotFrame = 0;
     const char* logFile = nullptr;
     long long (*processAge)() = nullptr;
     long frames = 0;
@@ -22,6 +23,8 @@ void readBenchHooks(long long (*msSinceProcessStart)()) {
     Bench = BenchHooks{};
     if (const char* frames = std::getenv("KESTRION_BENCH_FRAMES"))
         Bench.frameLimit = std::strtol(frames, nullptr, 10);
+    if (const char* frame = std::getenv("KESTRION_BENCH_SCREENSHOT"))
+        Bench.screenshotFrame = std::strtol(frame, nullptr, 10);
     Bench.logFile = std::getenv("KESTRION_BENCH_LOG");
     Bench.processAge = msSinceProcessStart;
 }
@@ -37,6 +40,10 @@ bool benchFrameDone() {
     ++Bench.frames;
     Bench.lastFrameDoneAt = clockNow();
     return !(Bench.frameLimit > 0 && Bench.frames >= Bench.frameLimit);
+}
+
+bool benchScreenshotDue() {
+    return Bench.screenshotFrame > 0 && Bench.frames % Bench.screenshotFrame == 0;
 }
 
 void writeBenchLog() {

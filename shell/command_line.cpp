@@ -1,5 +1,7 @@
 #include "shell/command_line.h"
 
+#include <cstdint>
+
 std::string_view argumentsAfterProgramPath(std::string_view commandLine) {
     size_t end;
     if (!commandLine.empty() && commandLine[0] == '"') {
@@ -12,29 +14,65 @@ std::string_view argumentsAfterProgramPath(std::string_view commandLine) {
     return commandLine.substr(end);
 }
 
-RunMode runModeFromArguments(std::string_view arguments) {
+namespace {
+// Where the deciding switch's letter stands, or npos when no switch decides.
+size_t modeLetterAt(std::string_view arguments) {
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {
         if (arguments[i] != '/' && arguments[i] != '-') continue;
         switch (arguments[i + 1]) {
         case 'c':
         case 'C':
-            return RunMode::Config;
         case 's':
         case 'S':
-            return RunMode::Saver;
         case 'p':
         case 'P':
         case 'l':
         case 'L':
-            return RunMode::Preview;
         case 'a':
         case 'A':
-            return RunMode::Password;
+            return i + 1;
         default:
             break;
         }
     }
-    return RunMode::Config;
+    return std::string_view::npos;
+}
+} // namespace
+
+RunMode runModeFromArguments(std::string_view arguments) {
+    const size_t at = modeLetterAt(arguments);
+    if (at == std::string_view::npos) return RunMode::Config;
+    switch (arguments[at]) {
+    case 's':
+    case 'S':
+        return RunMode::Saver;
+    case 'p':
+    case 'P':
+    case 'l':
+    case 'L':
+        return RunMode::Preview;
+    case 'a':
+    case 'A':
+        return RunMode::Password;
+    default:
+        return RunMode::Config;
+    }
+}
+
+uint64_t previewParentFromArguments(std::string_view arguments) {
+    const size_t at = modeLetterAt(arguments);
+    if (at == std::string_view::npos || (arguments[at] != 'p' && arguments[at] != 'P')) return 0;
+    size_t i = at + 1;
+    while (i < arguments.size() &&
+           (arguments[i] == ' ' || arguments[i] == '\t' || arguments[i] == ':'))
+        ++i;
+    uint64_t handle = 0;
+    for (; i < arguments.size() && arguments[i] >= '0' && arguments[i] <= '9'; ++i) {
+        const uint64_t digit = static_cast<uint64_t>(arguments[i] - '0');
+        if (handle > (UINT64_MAX - digit) / 10) return 0; // too long to be a handle
+        handle = handle * 10 + digit;
+    }
+    return handle;
 }
 
 RunMode parseRunMode(std::string_view commandLine) {

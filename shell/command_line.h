@@ -1,5 +1,6 @@
 // Run mode and program directory, decided once at start-up.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,11 @@ std::string_view argumentsAfterProgramPath(std::string_view commandLine);
 // The switch grammar: the first "/" or "-" followed by a mode letter (either
 // case) decides; other letters are skipped; no switch means Config.
 RunMode runModeFromArguments(std::string_view arguments);
+
+// The preview's parent window: the decimal number after a deciding "/p" (a
+// blank, a tab or a colon may stand between, as in "/p 1234" or "/p:1234").
+// 0 when the switch is another one, has no number, or the number is too long.
+uint64_t previewParentFromArguments(std::string_view arguments);
 
 // The run mode of a whole command line. The program's path never takes part,
 // so a folder named like "jean-claude" cannot pick the mode.

@@ -97,3 +97,8 @@ void RunFrame() {
     glFlush();
     if (FrameSwap) FrameSwap();
 }
+
+uint32_t previewWaitMs(uint32_t lastFrameAt, uint32_t now) {
+    const uint32_t since = now - lastFrameAt;
+    return since >= PreviewFrameMs ? 0 : PreviewFrameMs - since;
+}

@@ -63,7 +63,23 @@ std::string firstFreeScreenshotName(const std::function<bool(const std::string&)
     }
 }
 
+std::string createScreenshotFile(const ScreenshotFiles& files) {
+    for (const bool fallback : {false, true}) {
+        const std::string folder = fallback ? files.fallbackFolder() : std::string();
+        if (fallback && folder.empty()) break;
+        const std::string name =
+            firstFreeScreenshotName([&](const std::string& n) { return files.exists(folder + n); });
+        if (!name.empty() && files.create(folder + name)) return folder + name;
+    }
+    return std::string();
+}
+
 bool readScreenshotPixels(int32_t width, int32_t height, ScreenshotPixels& pixels) {
+    return readScreenshotPixelsAt(0, 0, width, height, pixels);
+}
+
+bool readScreenshotPixelsAt(int32_t x, int32_t y, int32_t width, int32_t height,
+                            ScreenshotPixels& pixels) {
     if (width <= 0 || height <= 0) return false;
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
     if (count > SIZE_MAX / sizeof(float)) return false;
@@ -73,7 +89,7 @@ bool readScreenshotPixels(int32_t width, int32_t height, ScreenshotPixels& pixel
     // Zeroed, so that the padding at the end of each row is zero.
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[stored * size_t(height)]());
     if (!values || !bytes) return false;
-    glReadPixels(0, 0, width, height, GL_BGR_EXT, GL_FLOAT, values.get());
+    glReadPixels(x, y, width, height, GL_BGR_EXT, GL_FLOAT, values.get());
     for (size_t y = 0; y < size_t(height); ++y)
         for (size_t i = 0; i < row; ++i)
             bytes[y * stored + i] = floatToPixelByte(values[y * row + i]);

@@ -28,6 +28,20 @@ std::string screenshotFileName(int number);
 // only when every number up to the largest int is taken.
 std::string firstFreeScreenshotName(const std::function<bool(const std::string&)>& opens);
 
+// Where F12's file goes, through the system's file calls. Paths are UTF-8.
+struct ScreenshotFiles {
+    std::function<bool(const std::string& path)> exists; // the file opens for reading
+    std::function<bool(const std::string& path)> create; // a new file is made and kept for writing
+    // The folder to fall back on, ending in a separator and made when missing;
+    // empty when there is none.
+    std::function<std::string()> fallbackFolder;
+};
+
+// Creates the first free screenshot name of the current folder; when that file
+// cannot be created, the first free name of the fallback folder, numbered on
+// its own. Returns the path created, or empty when neither could be.
+std::string createScreenshotFile(const ScreenshotFiles& files);
+
 // The pixel bytes of one screenshot as the file stores them: blue, green, red
 // per pixel, bottom row first, each row padded with zeros to bmpRowBytes.
 struct ScreenshotPixels {
@@ -38,3 +52,6 @@ struct ScreenshotPixels {
 // Reads W x H pixels as BGR floats through glReadPixels and converts them.
 // Returns false, with nothing read, when the buffers cannot be allocated.
 bool readScreenshotPixels(int32_t width, int32_t height, ScreenshotPixels& pixels);
+// The same for the W x H pixels whose bottom-left corner is (x, y) in the window.
+bool readScreenshotPixelsAt(int32_t x, int32_t y, int32_t width, int32_t height,
+                            ScreenshotPixels& pixels);

@@ -1,7 +1,10 @@
 // The saver window's procedure: rendering set-up on creation, and the rules
 // that end the run (key, click, mouse movement, close request).
+#include "data/scene.h"
 #include "gl/context.h"
+#include "shell/display.h"
 #include "shell/input.h"
+#include "shell/settings.h"
 #include "shell/win32/saver_win32.h"
 
 namespace {
@@ -28,6 +31,15 @@ void nudgeCursorAndQuit() {
     }
     PostQuitMessage(0);
 }
+
+// The battle into its part of the window: the primary monitor's. "Desktop"
+// (and the preview) keep the window's aspect; the fixed resolutions the 4:3 view.
+void placeBattle() {
+    if (!RenderContext) return; // the set-up failed and has posted the quit message
+    placeScene(Layout.viewport.x, Layout.viewport.y, ScreenWidth, ScreenHeight,
+               ResolutionIndex == DesktopResolutionIndex ? SceneShape::WindowAspect
+                                                         : SceneShape::FourByThree);
+}
 } // namespace
 
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -35,6 +47,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CREATE:
         ShowCursor(FALSE);
         setUpWindowContext(window);
+        placeBattle();
         return 1;
     case WM_DESTROY:
     case WM_CLOSE:
@@ -71,6 +84,23 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 1;
     case WM_POWERBROADCAST:
         return 1;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        setUpWindowContext(window);
+        placeBattle();
+        return 0;
+    case WM_DESTROY:
+        // The parent went away and took its child along: the preview is over.
+        PostQuitMessage(0);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // every frame covers the whole window
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

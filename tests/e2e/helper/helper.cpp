@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <sddl.h>
+#include <shlobj.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -55,7 +56,17 @@ int usage() {
         "  run DIR COMMANDLINE [MS] [PROGRAM]\n"
         "                               run a program with exactly that command line and\n"
         "                               DIR as its current directory; print 'exit N'\n"
-        "  file-version PATH            print a file's version resource as NAME=VALUE lines\n",
+        "  file-version PATH            print a file's version resource as NAME=VALUE lines\n"
+        "  host-preview CAPTION W H DIR PROGRAM\n"
+        "                               open a window with a W x H client area, run\n"
+        "                               'PROGRAM /p HWND' from DIR, print 'pid N'; once the\n"
+        "                               window is closed wait for PROGRAM and print 'exit N'\n"
+        "  child-window CAPTION         print W H, 'visible' or 'hidden' and the process id\n"
+        "                               of the window's first child\n"
+        "  post-input CAPTION           post a key, Escape, clicks and a mouse move to it\n"
+        "  dir-lock PATH                let everyone only read and list a folder\n"
+        "  dir-unlock PATH              give everyone full access to it again\n"
+        "  known-folder pictures        print the user's Pictures folder\n",
         stderr);
     return 2;
 }
@@ -444,6 +455,104 @@ int fileVersion(const std::string& path) {
     return 0;
 }
 
+LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// What the Screen Saver Settings dialog does for its little monitor.
+int hostPreview(const std::string& caption, long width, long height, const std::string& directory,
+                const std::string& program) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = hostProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = (HBRUSH)GetStockObject(GRAY_BRUSH);
+    windowClass.lpszClassName = L"KestrionPreviewHost";
+    if (!RegisterClassW(&windowClass)) return fail("cannot register the host window class");
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    RECT frame = {0, 0, width, height};
+    AdjustWindowRect(&frame, style, FALSE);
+    HWND host = CreateWindowW(L"KestrionPreviewHost", widen(caption).c_str(), style | WS_VISIBLE,
+                              40, 40, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                              nullptr, windowClass.hInstance, nullptr);
+    if (!host) return fail("cannot create the host window");
+    std::wstring line =
+        L"\"" + widen(program) + L"\" /p " + std::to_wstring((unsigned long long)(uintptr_t)host);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        widen(directory).c_str(), &startup, &process))
+        return fail("cannot start " + program);
+    CloseHandle(process.hThread);
+    std::printf("pid %lu\n", (unsigned long)process.dwProcessId);
+    std::fflush(stdout);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    DWORD code = 255;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 255);
+    CloseHandle(process.hProcess);
+    std::printf("exit %lu\n", (unsigned long)code);
+    return 0;
+}
+
+int childWindow(const std::string& caption) {
+    HWND window = findTopLevel(caption);
+    if (!window) return fail("no window \"" + caption + "\"");
+    HWND child = GetWindow(window, GW_CHILD);
+    if (!child) return fail("window \"" + caption + "\" has no child");
+    RECT rect;
+    GetClientRect(child, &rect);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(child, &pid);
+    std::printf("%ld %ld %s %lu\n", rect.right, rect.bottom,
+                IsWindowVisible(child) ? "visible" : "hidden", (unsigned long)pid);
+    return 0;
+}
+
+int postInput(const std::string& caption) {
+    HWND window = findTopLevel(caption);
+    HWND child = window ? GetWindow(window, GW_CHILD) : nullptr;
+    if (!child) return fail("window \"" + caption + "\" has no child");
+    const LPARAM point = MAKELPARAM(20, 20), away = MAKELPARAM(90, 70);
+    PostMessageW(child, WM_KEYDOWN, 'A', 1);
+    PostMessageW(child, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(child, WM_LBUTTONUP, 0, point);
+    PostMessageW(child, WM_RBUTTONDOWN, MK_RBUTTON, point);
+    PostMessageW(child, WM_MOUSEMOVE, 0, point);
+    PostMessageW(child, WM_MOUSEMOVE, 0, away);
+    return 0;
+}
+
+// "FRFX": read and list only; "FA": everything. Inherited by what the folder holds.
+int dirAccess(const std::string& path, const char* rights) {
+    const std::string sddl = std::string("D:P(A;OICI;") + rights + ";;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return fail("cannot make the access list " + sddl);
+    const BOOL set = SetFileSecurityW(widen(path).c_str(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    return set ? 0 : fail("cannot set the access list of " + path);
+}
+
+int knownFolder(const std::string& which) {
+    if (which != "pictures") return usage();
+    PWSTR path = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_Pictures, 0, nullptr, &path)))
+        return fail("Windows knows no Pictures folder");
+    std::puts(narrow(path).c_str());
+    CoTaskMemFree(path);
+    return 0;
+}
+
 DWORD timeoutArgument(int argc, char** argv, int index, DWORD fallback) {
     long value = 0;
     if (index < argc && parseNumber(argv[index], value) && value > 0) return (DWORD)value;
@@ -480,6 +589,16 @@ int dispatch(int argc, char** argv) {
     if (command == "close" && needs(1)) return closeWindow(argv[2]);
     if (command == "terminate" && needs(1)) return terminate(argv[2]);
     if (command == "file-version" && needs(1)) return fileVersion(argv[2]);
+    if (command == "host-preview" && needs(5)) {
+        long width = 0, height = 0;
+        if (!parseNumber(argv[3], width) || !parseNumber(argv[4], height)) return usage();
+        return hostPreview(argv[2], width, height, argv[5], argv[6]);
+    }
+    if (command == "child-window" && needs(1)) return childWindow(argv[2]);
+    if (command == "post-input" && needs(1)) return postInput(argv[2]);
+    if (command == "dir-lock" && needs(1)) return dirAccess(argv[2], "FRFX");
+    if (command == "dir-unlock" && needs(1)) return dirAccess(argv[2], "FA");
+    if (command == "known-folder" && needs(1)) return knownFolder(argv[2]);
     if (command == "run" && needs(2))
         return run(argv[2], argv[3], timeoutArgument(argc, argv, 4, 60000),
                    argc > 5 ? argv[5] : "");
