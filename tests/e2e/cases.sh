@@ -138,11 +138,12 @@ screenshot() {
 
 # ---------------------------------------------------------------------------
 
-# The preview and its legacy switch end at once, without a window; every mode
-# writes the first-run defaults when the settings key is new.
+# The preview without a window to draw into (a handle that names none, or no
+# handle) and its legacy switch end at once; every mode writes the first-run
+# defaults when the settings key is new.
 case_preview_and_first_run() {
     local arguments
-    for arguments in "/p 1234" "/l"; do
+    for arguments in "/p 1234" "/p" "/l"; do
         helper reg-delete
         # shellcheck disable=SC2086 # the switch and its number are two arguments
         launch "$CASE_DIR/program.log" "$CASE_DIR" "$E2E_RUN_DIR/Kestrion.scr" $arguments
@@ -806,4 +807,231 @@ case_desktop_resolution() {
     wait_window Error
     helper click Error 1
     expect_exit "$PROGRAM_PID" 0 "the saver that could not set 800x600"
+}
+
+# ---------------------------------------------------------------------------
+# Windows as people run it: the panel's own shape, every monitor, the preview
+# in the Settings dialog, and screenshots from a folder the user may not write.
+
+# own_display SCREEN: a display of this size with a prefix of its own for the
+# rest of the case (Wine keeps the screen size a prefix started on).
+own_display() {
+    start_xvfb "$CASE_DIR" "$1"
+    CASE_CLEANUP+=("stop_wine; stop_pid $XVFB_PID; rm -rf '$CASE_DIR/prefix'")
+    SCREEN_WIDTH=${1%%x*}
+    SCREEN_HEIGHT=${1#*x}
+    SCREEN_HEIGHT=${SCREEN_HEIGHT%%x*}
+}
+
+# write_ball DIR: a ball-shaped ship in one plain colour (the hull paint), so
+# that every ship is drawn as a disc.
+write_ball() {
+    mkdir -p "$1"
+    awk 'BEGIN {
+        pi = 3.14159265358979; rings = 12; sides = 16
+        print "mtllib ball.mtl"
+        print "o hull"
+        for (i = 0; i <= rings; i++)
+            for (j = 0; j < sides; j++) {
+                a = pi * i / rings; b = 2 * pi * j / sides
+                printf "v %.5f %.5f %.5f\n", sin(a) * cos(b), cos(a), sin(a) * sin(b)
+                printf "vn %.5f %.5f %.5f\n", sin(a) * cos(b), cos(a), sin(a) * sin(b)
+            }
+        print "usemtl paint"
+        for (i = 0; i < rings; i++)
+            for (j = 0; j < sides; j++) {
+                p = i * sides + j + 1; q = i * sides + (j + 1) % sides + 1
+                printf "f %d//%d %d//%d %d//%d %d//%d\n", p, p, q, q, q + sides, q + sides, p + sides, p + sides
+            }
+    }' >"$1/ball.obj"
+    printf 'newmtl paint\nKd 1 0 1\n' >"$1/ball.mtl"
+}
+
+# ball_battle_is_round CWD: the saver (Desktop, two fleets of balls) from CWD;
+# F12 screenshots until one shows whole balls (not overlapping), all round.
+ball_battle_is_round() {
+    local cwd=$1 i n
+    helper reg-delete
+    helper reg-set Resolution Desktop zero
+    helper reg-set NumList1Items 1
+    helper reg-set List1Item0 "$(fleet_entry Ball 2 "Round test ships")"
+    helper reg-set NumList2Items 1
+    helper reg-set List2Item0 "$(fleet_entry Ball 2 "Round test ships")"
+    xdotool mousemove $((SCREEN_WIDTH / 2)) $((SCREEN_HEIGHT / 2))
+    launch "$CASE_DIR/saver.log" "$cwd" "$CASE_DIR/program/Kestrion.scr" /s
+    wait_saver
+    helper cursor $((SCREEN_WIDTH / 2)) $((SCREEN_HEIGHT / 2))
+    # The balls start together at the centre and part as they fight.
+    for ((i = 0; i < 20; i++)); do
+        n=$(printf %.2d $i)
+        screenshot "$cwd" $n
+        # shellcheck disable=SC2086 # three numbers
+        "$E2E_INSPECT" round "$cwd/KestrionScreen$n.bmp" $HULL_RGB >"$cwd/round-$n.txt" 2>&1 &&
+            break
+        ((i < 19)) || fail "$(cat "$cwd/round-$n.txt")"
+    done
+    say "$(grep '^round:' "$cwd/round-$n.txt") at ${SCREEN_WIDTH}x$SCREEN_HEIGHT"
+    xdotool key Escape
+    expect_exit "$PROGRAM_PID" 1 "the saver after Escape"
+}
+
+# "Desktop" on a 16:9 panel draws a ball round, as on a 4:3 one (the control):
+# the view widens with the panel instead of being stretched over it.
+case_desktop_keeps_the_shape() {
+    copy_program "$CASE_DIR/program"
+    write_ball "$CASE_DIR/model"
+    forge "$CASE_DIR/model" import ball.obj -o "$(winepath -w "$CASE_DIR/program/Ball.ast")" \
+        --name Ball --description "Round test ships" --length 0.7 --beam 0,1,0 --shield 0,0.6,0
+    expect_eq "$EXIT_CODE" 0 "import of the ball ($(cat "$FORGE_LOG"))"
+    ball_battle_is_round "$CASE_DIR/cwd-4x3"
+
+    own_display 960x540x24
+    open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
+    ball_battle_is_round "$CASE_DIR/cwd-16x9"
+}
+
+# Two monitors side by side: the saver's window covers both, the battle fills
+# the primary (left) at its size, the other is black, and a mouse move on the
+# other one ends the run.
+case_saver_on_two_monitors() {
+    load_races
+    own_display 1600x600x24
+    # Xvfb forgets the monitors when its last client goes: one stays connected.
+    start "$CASE_DIR/hold.log" xprop -root -spy
+    wait_until "$START_SECONDS" "a client on the display" test -s "$CASE_DIR/hold.log" ||
+        fail "xprop could not reach the display"
+    xrandr --setmonitor left 800/211x600/159+0+0 screen >>"$CASE_DIR/xrandr.log" 2>&1 &&
+        xrandr --setmonitor right 800/211x600/159+800+0 none >>"$CASE_DIR/xrandr.log" 2>&1 ||
+        fail "xrandr cannot make two monitors; see $CASE_DIR/xrandr.log"
+    # A grey desktop, so that a monitor the saver leaves uncovered shows.
+    xsetroot -solid grey50 || fail "xsetroot cannot paint the desktop"
+    # Without RandR Wine reads the monitors through Xinerama, which lists these two.
+    open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f \
+        </dev/null >>"$CASE_DIR/prefix.log" 2>&1 || fail "cannot turn RandR off in Wine"
+    stop_wine
+    open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
+    SCREEN_WIDTH=800 SCREEN_HEIGHT=600
+
+    configure_battle
+    helper reg-set Resolution Desktop zero
+    local cwd="$CASE_DIR/cwd"
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_saver
+    helper window-rect "$SAVER_CAPTION"
+    expect_eq "$HELPER_OUT" "0 0 1600 600" "the saver window over both monitors"
+    helper cursor 400 300
+    screenshot "$cwd" 00
+    "$E2E_INSPECT" picture "$cwd/KestrionScreen00.bmp" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "F12 does not save the primary monitor's battle"
+
+    xwd -root -silent >"$CASE_DIR/root.xwd" || fail "xwd cannot read the screen"
+    convert "$CASE_DIR/root.xwd" -crop 800x600+0+0 +repage "$CASE_DIR/left.ppm" &&
+        convert "$CASE_DIR/root.xwd" -crop 800x600+800+0 +repage "$CASE_DIR/right.ppm" &&
+        convert "$CASE_DIR/root.xwd" "$CASE_DIR/root.png" || fail "cannot cut up the screen"
+    "$E2E_INSPECT" picture "$CASE_DIR/left.ppm" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "the left monitor does not show the battle (see $CASE_DIR/root.png)"
+    expect_eq "$(convert "$CASE_DIR/right.ppm" -format '%[fx:maxima]' info:)" 0 \
+        "the brightest value on the right monitor (see $CASE_DIR/root.png)"
+
+    xdotool mousemove 1200 300
+    expect_exit "$PROGRAM_PID" 1 "the saver after a mouse move on the right monitor"
+}
+
+# The preview: a window with the Settings dialog's 152 x 112 little monitor
+# gets a child of the saver's process at its size, which draws the battle
+# (seen through the test-only screenshot hook: Wine shows no GL child of
+# another process), ignores keys and clicks, and ends with 0 once its parent
+# is closed.
+case_preview_draws_in_a_window() {
+    load_races
+    configure_battle
+    local cwd="$CASE_DIR/cwd" host="Preview host"
+    mkdir -p "$cwd"
+    start "$CASE_DIR/host.log" env KESTRION_BENCH_SCREENSHOT=15 \
+        KESTRION_BENCH_LOG="$(winepath -w "$CASE_DIR/bench.log")" wine "$E2E_HELPER" \
+        host-preview "$host" 152 112 "$(winepath -w "$cwd")" \
+        "$(winepath -w "$E2E_RUN_DIR/Kestrion.scr")"
+    PROGRAM_PID=$STARTED_PID
+    wait_until "$START_SECONDS" "the saver's process" grep -q '^pid ' "$CASE_DIR/host.log" ||
+        fail "the host did not start the saver: $(cat "$CASE_DIR/host.log")"
+    local saver
+    saver=$(sed -n 's/^pid //p' "$CASE_DIR/host.log")
+    WINDOWS_PIDS+=("$saver")
+    preview_child() {
+        try_helper child-window "$host" && [ "$HELPER_OUT" = "152 112 visible $saver" ]
+    }
+    wait_until "$START_SECONDS" "the preview's window" preview_child ||
+        fail "no visible 152 x 112 child of the saver's process: ${HELPER_OUT:-$HELPER_ERROR}"
+
+    local shot="$cwd/KestrionScreen00.bmp" size=$((456 * 112 + 54))
+    wait_until "$START_SECONDS" "$shot" complete_file "$shot" $size || fail "the preview drew no frame"
+    "$E2E_INSPECT" picture "$shot" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "the preview's frame does not show the battle over the background"
+
+    # Input: a frame saved after the next one proves it was handled and ignored.
+    helper post-input "$host"
+    xdotool search --name "^$host\$" windowfocus %1 key a mousemove --window %1 70 60 click 1 \
+        >/dev/null || fail "xdotool cannot reach the window \"$host\""
+    local count
+    count=$(find "$cwd" -name 'KestrionScreen*.bmp' | wc -l)
+    shot="$cwd/KestrionScreen$(printf %.2d $((count + 1))).bmp"
+    wait_until "$START_SECONDS" "$shot" complete_file "$shot" $size ||
+        fail "the preview stopped drawing after keys and clicks"
+    preview_child || fail "the preview's window is gone after keys and clicks"
+
+    helper close "$host"
+    await "$PROGRAM_PID" "$END_SECONDS" || fail "the host still runs after its window closed"
+    expect_eq "$(sed -n 's/^exit //p' "$CASE_DIR/host.log")" 0 "the preview after its parent went"
+    # About 30 frames a second at most (a loaded machine only makes fewer).
+    local frames elapsed
+    frames=$(tr -d '\r' <"$CASE_DIR/bench.log" | sed -n 's/^frames=//p')
+    elapsed=$(tr -d '\r' <"$CASE_DIR/bench.log" | sed -n 's/^elapsed_ms=//p')
+    say "preview: $frames frames in $elapsed ms"
+    ((frames <= elapsed * 31 / 1000 + 2)) || fail "the preview drew $frames frames in $elapsed ms"
+}
+
+# lock_folder DIR: nobody may create files in DIR until the case ends: the
+# access list allows reading only (Wine keeps it as the folder's mode bits);
+# root, whom mode bits do not stop, gets the folder made immutable as well.
+lock_folder() {
+    local windows_path
+    windows_path=$(winepath -w "$1")
+    [ "$(id -u)" = 0 ] && CASE_CLEANUP+=("chattr -i '$1'")
+    CASE_CLEANUP+=("try_helper dir-unlock '$windows_path'")
+    helper dir-lock "$windows_path"
+    if [ "$(id -u)" = 0 ]; then chattr +i "$1" || fail "cannot make $1 immutable"; fi
+    ! touch "$1/probe" 2>/dev/null || fail "$1 still takes new files"
+}
+
+# F12 from a folder the user may not write into (as the system folder Windows
+# starts a saver in) lands in the user's Pictures\Kestrion, numbered there;
+# when that refuses too, nothing is written and the battle goes on.
+case_screenshot_lands_in_pictures() {
+    load_races
+    configure_battle
+    local cwd="$CASE_DIR/locked" pictures
+    mkdir -p "$cwd"
+    helper known-folder pictures
+    pictures=$(winepath -u "$HELPER_OUT" 2>/dev/null) || fail "no Unix path for $HELPER_OUT"
+    # Wine links Pictures to the Unix home: a folder of the prefix's own instead.
+    [ -L "$pictures" ] && { rm "$pictures" && mkdir "$pictures" || fail "cannot replace $pictures"; }
+    rm -rf "$pictures/Kestrion"
+    lock_folder "$cwd"
+
+    xdotool mousemove 400 300
+    launch "$CASE_DIR/saver.log" "$cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_saver
+    helper cursor 400 300
+    screenshot "$pictures/Kestrion" 00
+    "$E2E_INSPECT" picture "$pictures/Kestrion/KestrionScreen00.bmp" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "the screenshot in Pictures does not show the battle"
+    screenshot "$pictures/Kestrion" 01
+    [ -z "$(ls -A "$cwd")" ] || fail "files in the locked folder: $(ls "$cwd")"
+
+    lock_folder "$pictures/Kestrion"
+    xdotool key F12 key a # the key is handled after F12, so the saver outlived it
+    expect_exit "$PROGRAM_PID" 1 "the saver after F12 with nowhere to write, then a key"
+    expect_eq "$(ls "$pictures/Kestrion" "$cwd" | grep -c KestrionScreen)" 2 "screenshots written"
 }

@@ -10,6 +10,7 @@
 //   picture PPM EXPLOSION_AS [...]  the same for a binary PPM (a window read back with xwd)
 //   background BMP EXPLOSION_AS     header, the six background tiles and no ships at all
 //   paint BMP R G B                 enough lit pixels of that colour's hue (a race's hulls)
+//   round BMP R G B                 the blobs of that hue (ball-shaped hulls) are as wide as high
 //
 // Exit status 0 when the check holds, 1 with the reason on stderr when not.
 #include "data/catalogue.h"
@@ -374,32 +375,117 @@ int checkHeaderOnly(const std::string& bmpPath, const char* widthText, const cha
 // Lighting scales a plain paint's colour and translucent bubbles tint it a
 // little: a pixel shows the paint when it is bright enough and points the same
 // way as the paint in colour space.
+struct PaintTest {
+    double paint[3]; // as stored: BGR
+    double length;
+    bool operator()(const uint8_t* p) const {
+        double dot = 0, size = 0;
+        for (int c = 0; c < 3; ++c) {
+            dot += p[c] * paint[c];
+            size += double(p[c]) * p[c];
+        }
+        size = std::sqrt(size);
+        return size >= 48 && dot / (size * length) >= 0.98;
+    }
+};
+
+bool paintTest(const char* r, const char* g, const char* b, PaintTest& test) {
+    test = {{std::atof(b), std::atof(g), std::atof(r)}, 0};
+    for (double c : test.paint)
+        test.length += c * c;
+    test.length = std::sqrt(test.length);
+    return test.length > 0;
+}
+
 int checkPaint(const std::string& bmpPath, const char* r, const char* g, const char* b) {
     std::vector<uint8_t> file;
     if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
     Picture picture;
     std::string reason;
     if (!bmpPicture(file, picture, reason)) return fail(bmpPath + ": " + reason);
-    const double paint[3] = {std::atof(b), std::atof(g), std::atof(r)}; // as stored: BGR
-    double paintLength = std::sqrt(paint[0] * paint[0] + paint[1] * paint[1] + paint[2] * paint[2]);
-    if (paintLength <= 0) return fail("the paint colour is black");
+    PaintTest painted;
+    if (!paintTest(r, g, b, painted)) return fail("the paint colour is black");
     long matching = 0;
     for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) {
-            const uint8_t* p = picture.at(x, y);
-            double dot = 0, length = 0;
-            for (int c = 0; c < 3; ++c) {
-                dot += p[c] * paint[c];
-                length += double(p[c]) * p[c];
-            }
-            length = std::sqrt(length);
-            if (length >= 48 && dot / (length * paintLength) >= 0.98) ++matching;
-        }
+        for (int x = 0; x < picture.width; ++x)
+            if (painted(picture.at(x, y))) ++matching;
     std::printf("paint: %ld pixels\n", matching);
     const long needed = 100; // a few small ships at 800 x 600 show several hundred
     return matching >= needed ? 0
                               : fail(bmpPath + ": " + std::to_string(matching) +
                                      " pixels in the paint, fewer than " + std::to_string(needed));
+}
+
+// Ships whose hull is a ball in one paint: each whole ball is a round blob, so
+// its bounding box is square and it fills pi/4 of it. Blobs that are not
+// filled ellipses are balls overlapping or cut by something in front; they are
+// left out. Every whole ball must be within 10% of round:
+// perspective widens a ball off the centre a little (by 1/cos of the angle,
+// a few percent near the middle), a stretched 16:9 picture by a third.
+int checkRound(const std::string& bmpPath, const char* r, const char* g, const char* b) {
+    std::vector<uint8_t> file;
+    if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
+    Picture picture;
+    std::string reason;
+    if (!bmpPicture(file, picture, reason)) return fail(bmpPath + ": " + reason);
+    PaintTest painted;
+    if (!paintTest(r, g, b, painted)) return fail("the paint colour is black");
+    const int w = picture.width, h = picture.height;
+    std::vector<int> label((size_t)w * h, 0);
+    std::vector<double> ratios;
+    int next = 0;
+    for (int y0 = 0; y0 < h; ++y0)
+        for (int x0 = 0; x0 < w; ++x0) {
+            if (label[(size_t)y0 * w + x0] || !painted(picture.at(x0, y0))) continue;
+            // One blob, 4-connected, by a flood fill.
+            ++next;
+            std::vector<std::pair<int, int>> stack = {{x0, y0}};
+            label[(size_t)y0 * w + x0] = next;
+            long area = 0;
+            double sumX = 0, sumY = 0, sumXX = 0, sumYY = 0;
+            int left = x0, right = x0, top = y0, bottom = y0;
+            while (!stack.empty()) {
+                auto [x, y] = stack.back();
+                stack.pop_back();
+                ++area;
+                sumX += x, sumY += y, sumXX += (double)x * x, sumYY += (double)y * y;
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+                const int around[4][2] = {{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}};
+                for (const auto& n : around) {
+                    if (n[0] < 0 || n[0] >= w || n[1] < 0 || n[1] >= h) continue;
+                    int& mark = label[(size_t)n[1] * w + n[0]];
+                    if (mark || !painted(picture.at(n[0], n[1]))) continue;
+                    mark = next;
+                    stack.push_back({n[0], n[1]});
+                }
+            }
+            const int bw = right - left + 1, bh = bottom - top + 1;
+            const double fill = (double)area / ((double)bw * bh);
+            // A filled ellipse of axes W and H has the spreads W/4 and H/4 about
+            // its centre; two overlapping balls or a cut one do not.
+            const double spreadX =
+                std::sqrt(std::max(0.0, sumXX / area - std::pow(sumX / area, 2)));
+            const double spreadY =
+                std::sqrt(std::max(0.0, sumYY / area - std::pow(sumY / area, 2)));
+            const bool elliptic =
+                std::fabs(4 * spreadX / bw - 1) <= 0.08 && std::fabs(4 * spreadY / bh - 1) <= 0.08;
+            const bool whole = bw >= 12 && bh >= 12 && fill >= 0.72 && fill <= 0.84 && elliptic &&
+                               left > 0 && top > 0 && right < w - 1 && bottom < h - 1;
+            if (bw >= 12 || bh >= 12)
+                std::printf("blob at (%d, %d): %d x %d, fills %.2f, spreads %.2f %.2f%s\n", left,
+                            top, bw, bh, fill, 4 * spreadX / bw, 4 * spreadY / bh,
+                            whole ? "" : " (left out)");
+            if (whole) ratios.push_back((double)bw / bh);
+        }
+    if (ratios.empty()) return fail(bmpPath + ": no whole ball in the paint");
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("round: %zu whole balls, width / height from %.3f to %.3f\n", ratios.size(),
+                ratios.front(), ratios.back());
+    return ratios.front() >= 0.9 && ratios.back() <= 1.1
+               ? 0
+               : fail(bmpPath + ": balls drawn from " + std::to_string(ratios.front()) + " to " +
+                      std::to_string(ratios.back()) + " times as wide as high");
 }
 
 int listRaces(std::string directory) {
@@ -428,9 +514,11 @@ int main(int argc, char** argv) {
         return checkPicture(args[1], args[2], false, {});
     if (args.size() == 5 && args[0] == "paint")
         return checkPaint(args[1], argv[3], argv[4], argv[5]);
+    if (args.size() == 5 && args[0] == "round")
+        return checkRound(args[1], argv[3], argv[4], argv[5]);
     std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
                " picture BMP|PPM EXPLOSION_AS [RACE.ast...] | background BMP EXPLOSION_AS |"
-               " paint BMP R G B\n",
+               " paint BMP R G B | round BMP R G B\n",
                stderr);
     return 2;
 }
