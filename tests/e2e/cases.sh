@@ -847,21 +847,21 @@ write_ball() {
     printf 'newmtl paint\nKd 1 0 1\n' >"$1/ball.mtl"
 }
 
-# ball_battle_is_round CWD: the saver (Desktop, two fleets of balls) from CWD;
-# F12 screenshots until one shows whole balls (not overlapping), all round.
+# ball_battle_is_round CWD: the saver (Desktop, one fleet of balls and no
+# enemy, so that no beam or blast covers them) from CWD; F12 screenshots until
+# one shows whole balls (not overlapping), all round.
 ball_battle_is_round() {
     local cwd=$1 i n
     helper reg-delete
     helper reg-set Resolution Desktop zero
     helper reg-set NumList1Items 1
-    helper reg-set List1Item0 "$(fleet_entry Ball 2 "Round test ships")"
-    helper reg-set NumList2Items 1
-    helper reg-set List2Item0 "$(fleet_entry Ball 2 "Round test ships")"
+    helper reg-set List1Item0 "$(fleet_entry Ball 3 "Round test ships")"
+    helper reg-set NumList2Items 0
     xdotool mousemove $((SCREEN_WIDTH / 2)) $((SCREEN_HEIGHT / 2))
     launch "$CASE_DIR/saver.log" "$cwd" "$CASE_DIR/program/Kestrion.scr" /s
     wait_saver
     helper cursor $((SCREEN_WIDTH / 2)) $((SCREEN_HEIGHT / 2))
-    # The balls start together at the centre and part as they fight.
+    # The balls start together at the centre and part as they cruise.
     for ((i = 0; i < 20; i++)); do
         n=$(printf %.2d $i)
         screenshot "$cwd" $n
