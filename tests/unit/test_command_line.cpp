@@ -67,3 +67,16 @@ TEST(ProgramDirectory, LongPathsAreKeptWhole) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_EQ(programDirectoryFromModulePath(directory + "Kestrion.scr"), upper);
 }
+
+TEST(PreviewParent, TheDecimalHandleAfterTheDecidingP) {
+    EXPECT_EQ(previewParentFromArguments(" /p 1234"), 1234u);
+    EXPECT_EQ(previewParentFromArguments(" /P:65810"), 65810u);
+    EXPECT_EQ(previewParentFromArguments(" -p\t4294967295"), 4294967295u);
+    EXPECT_EQ(previewParentFromArguments(" /p 12x"), 12u);
+    // No handle, a handle with another switch, or one too long for any window.
+    for (const char* arguments : {" /p", " /p x", " /l 1234", " /c 1234", " /s", "", " /a /p 5",
+                                  " /p 99999999999999999999999"})
+        EXPECT_EQ(previewParentFromArguments(arguments), 0u) << arguments;
+    // The first switch decides, as for the run mode.
+    EXPECT_EQ(previewParentFromArguments(" /x /p 77 /p 88"), 77u);
+}

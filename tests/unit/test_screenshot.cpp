@@ -150,3 +150,51 @@ TEST(ScreenshotFile, ImpossibleBuffersSkipTheScreenshot) {
     EXPECT_EQ(Read.count, 0);
     EXPECT_EQ(pixels.bytes, nullptr);
 }
+
+// F12 lands in the current folder when a file can be made there, otherwise in
+// the fallback folder with its own numbering; with neither, nothing is made.
+TEST(ScreenshotFile, TheCurrentFolderFirstThenTheFallbackFolder) {
+    std::set<std::string> present, refused;
+    std::string fallback = "C:\\Users\\Ann\\Pictures\\Kestrion\\";
+    int fallbackAsked = 0;
+    const ScreenshotFiles files = {
+        [&](const std::string& path) { return present.count(path) > 0; },
+        [&](const std::string& path) {
+            if (refused.count(path.substr(0, path.find_last_of('\\') + 1))) return false;
+            present.insert(path);
+            return true;
+        },
+        [&] {
+            ++fallbackAsked;
+            return fallback;
+        }};
+
+    present = {"KestrionScreen00.bmp"};
+    EXPECT_EQ(createScreenshotFile(files), "KestrionScreen01.bmp");
+    EXPECT_EQ(fallbackAsked, 0);
+
+    refused = {""}; // the current folder takes no file (paths without a folder)
+    present.insert(fallback + "KestrionScreen00.bmp");
+    EXPECT_EQ(createScreenshotFile(files), fallback + "KestrionScreen01.bmp");
+    EXPECT_EQ(createScreenshotFile(files), fallback + "KestrionScreen02.bmp");
+    EXPECT_EQ(fallbackAsked, 2);
+
+    refused.insert(fallback);
+    EXPECT_EQ(createScreenshotFile(files), "");
+    fallback.clear(); // no Pictures folder at all
+    EXPECT_EQ(createScreenshotFile(files), "");
+    EXPECT_EQ(present.size(), 5u); // two made here, two there, one there before
+}
+
+TEST(ScreenshotFile, TheBattlesPartOfALargerWindowIsRead) {
+    installRecordingGL();
+    glReadPixels = fakeReadPixels;
+    Read = {};
+    ScreenshotPixels pixels;
+    ASSERT_TRUE(readScreenshotPixelsAt(1280, 312, 16, 9, pixels));
+    EXPECT_EQ(Read.x, 1280);
+    EXPECT_EQ(Read.y, 312);
+    EXPECT_EQ(Read.width, 16);
+    EXPECT_EQ(Read.height, 9);
+    EXPECT_EQ(pixels.size, 9 * bmpRowBytes(16));
+}
