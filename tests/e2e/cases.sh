@@ -864,7 +864,7 @@ ball_battle_is_round() {
     # The balls start together at the centre and part as they cruise.
     for ((i = 0; i < 20; i++)); do
         n=$(printf %.2d $i)
-        screenshot "$cwd" $n
+        screenshot "$cwd" "$n"
         # shellcheck disable=SC2086 # three numbers
         "$E2E_INSPECT" round "$cwd/KestrionScreen$n.bmp" $HULL_RGB >"$cwd/round-$n.txt" 2>&1 &&
             break
@@ -900,9 +900,11 @@ case_saver_on_two_monitors() {
     start "$CASE_DIR/hold.log" xprop -root -spy
     wait_until "$START_SECONDS" "a client on the display" test -s "$CASE_DIR/hold.log" ||
         fail "xprop could not reach the display"
-    xrandr --setmonitor left 800/211x600/159+0+0 screen >>"$CASE_DIR/xrandr.log" 2>&1 &&
-        xrandr --setmonitor right 800/211x600/159+800+0 none >>"$CASE_DIR/xrandr.log" 2>&1 ||
+    command -v xrandr >/dev/null || fail "xrandr is not installed; run scripts/setup"
+    if ! xrandr --setmonitor left 800/211x600/159+0+0 screen >>"$CASE_DIR/xrandr.log" 2>&1 ||
+        ! xrandr --setmonitor right 800/211x600/159+800+0 none >>"$CASE_DIR/xrandr.log" 2>&1; then
         fail "xrandr cannot make two monitors; see $CASE_DIR/xrandr.log"
+    fi
     # A grey desktop, so that a monitor the saver leaves uncovered shows.
     xsetroot -solid grey50 || fail "xsetroot cannot paint the desktop"
     # Without RandR Wine reads the monitors through Xinerama, which lists these two.
@@ -927,9 +929,12 @@ case_saver_on_two_monitors() {
         fail "F12 does not save the primary monitor's battle"
 
     xwd -root -silent >"$CASE_DIR/root.xwd" || fail "xwd cannot read the screen"
-    convert "$CASE_DIR/root.xwd" -crop 800x600+0+0 +repage "$CASE_DIR/left.ppm" &&
-        convert "$CASE_DIR/root.xwd" -crop 800x600+800+0 +repage "$CASE_DIR/right.ppm" &&
-        convert "$CASE_DIR/root.xwd" "$CASE_DIR/root.png" || fail "cannot cut up the screen"
+    local part
+    for part in left:0 right:800; do
+        convert "$CASE_DIR/root.xwd" -crop "800x600+${part#*:}+0" +repage "$CASE_DIR/${part%:*}.ppm" ||
+            fail "cannot cut the $part half out of the screen"
+    done
+    convert "$CASE_DIR/root.xwd" "$CASE_DIR/root.png" || fail "cannot convert the screen"
     "$E2E_INSPECT" picture "$CASE_DIR/left.ppm" "$E2E_RUN_DIR/Explosion.as" ||
         fail "the left monitor does not show the battle (see $CASE_DIR/root.png)"
     expect_eq "$(convert "$CASE_DIR/right.ppm" -format '%[fx:maxima]' info:)" 0 \
@@ -1016,7 +1021,10 @@ case_screenshot_lands_in_pictures() {
     helper known-folder pictures
     pictures=$(winepath -u "$HELPER_OUT" 2>/dev/null) || fail "no Unix path for $HELPER_OUT"
     # Wine links Pictures to the Unix home: a folder of the prefix's own instead.
-    [ -L "$pictures" ] && { rm "$pictures" && mkdir "$pictures" || fail "cannot replace $pictures"; }
+    if [ -L "$pictures" ]; then
+        rm "$pictures" || fail "cannot remove the link $pictures"
+        mkdir "$pictures" || fail "cannot make $pictures"
+    fi
     rm -rf "$pictures/Kestrion"
     lock_folder "$cwd"
 
@@ -1033,5 +1041,6 @@ case_screenshot_lands_in_pictures() {
     lock_folder "$pictures/Kestrion"
     xdotool key F12 key a # the key is handled after F12, so the saver outlived it
     expect_exit "$PROGRAM_PID" 1 "the saver after F12 with nowhere to write, then a key"
-    expect_eq "$(ls "$pictures/Kestrion" "$cwd" | grep -c KestrionScreen)" 2 "screenshots written"
+    expect_eq "$(find "$pictures/Kestrion" "$cwd" -name 'KestrionScreen*' | wc -l)" 2 \
+        "screenshots written"
 }
