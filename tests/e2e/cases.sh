@@ -778,7 +778,7 @@ case_desktop_resolution() {
     # Wine reports the size of the display a prefix started on: this display
     # needs a prefix of its own.
     start_xvfb "$CASE_DIR" 1024x768x24
-    CASE_CLEANUP+=("stop_wine; stop_pid $XVFB_PID; rm -rf '$CASE_DIR/prefix'")
+    CASE_CLEANUP+=("stop_wine; stop_xvfb; rm -rf '$CASE_DIR/prefix'")
     open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
     SCREEN_WIDTH=1024 SCREEN_HEIGHT=768
 

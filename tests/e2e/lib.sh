@@ -33,21 +33,61 @@ wait_until() {
 
 # start_xvfb DIR [SCREEN]: a private display (800x600x24 unless SCREEN says
 # otherwise) on a free number. Sets DISPLAY and XVFB_PID; the display number
-# is also left in DIR/display.
+# is also left in DIR/display. A display counts as started only once a client
+# has connected to it: a server that is still shutting down can race a new one
+# for the same number, so one no client reaches is ended and another started.
 start_xvfb() {
-    local dir=$1 screen=${2:-800x600x24}
+    local dir=$1 screen=${2:-800x600x24} attempt
+    for attempt in 1 2 3; do
+        try_xvfb "$dir" "$screen" "$attempt" && return 0
+        stop_xvfb
+    done
+    fail "no Xvfb display could be reached by a client in 3 tries; see $dir/xvfb*.log"
+}
+
+# try_xvfb DIR SCREEN ATTEMPT: one server; fails when it chose no display or no
+# client reached it within the deadline.
+try_xvfb() {
+    local dir=$1 screen=$2 log="$dir/xvfb.log"
+    (($3 == 1)) || log="$dir/xvfb-$3.log"
     : >"$dir/display"
     Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" </dev/null \
-        >"$dir/xvfb.log" 2>&1 &
+        >"$log" 2>&1 &
     XVFB_PID=$!
     local deadline=$((SECONDS + 30))
     until grep -q '^[0-9]' "$dir/display"; do
-        alive "$XVFB_PID" || fail "Xvfb did not start; see $dir/xvfb.log"
-        ((SECONDS < deadline)) || fail "Xvfb chose no display within 30 s; see $dir/xvfb.log"
+        alive "$XVFB_PID" || {
+            say "Xvfb ended before it chose a display; see $log" >&2
+            return 1
+        }
+        ((SECONDS < deadline)) || {
+            say "Xvfb chose no display within 30 s; see $log" >&2
+            return 1
+        }
         sleep 0.1
     done
     DISPLAY=":$(head -n 1 "$dir/display")"
     export DISPLAY
+    deadline=$((SECONDS + 30))
+    until xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; do
+        if ! alive "$XVFB_PID" || ((SECONDS >= deadline)); then
+            say "no client reached Xvfb on $DISPLAY; trying another server" >&2
+            return 1
+        fi
+        sleep 0.2
+    done
+}
+
+# stop_xvfb: ends the Xvfb of start_xvfb and waits until it has gone, with its
+# lock file and socket, so that the next server can take its number.
+stop_xvfb() {
+    [ -n "${XVFB_PID:-}" ] || return 0
+    local number=${DISPLAY#:}
+    stop_pid "$XVFB_PID"
+    if [ -n "$number" ] && [ "$(tr -d ' ' <"/tmp/.X$number-lock" 2>/dev/null)" = "$XVFB_PID" ]; then
+        rm -f "/tmp/.X$number-lock" "/tmp/.X11-unix/X$number"
+    fi
+    XVFB_PID=
 }
 
 # wine_env PREFIX: the environment every Wine call of ours runs in.
@@ -82,9 +122,12 @@ open_prefix() {
         </dev/null >>"$log" 2>&1 || fail "cannot turn off Wine's crash dialog; see $log"
 }
 
-# stop_wine: ends every process of our prefix and its wineserver.
+# stop_wine: ends every process of our prefix and waits until its wineserver
+# has gone, so that nothing of ours still holds the display when we return.
 stop_wine() {
-    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] && wineserver -k </dev/null >/dev/null 2>&1
+    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
+    wineserver -k </dev/null >/dev/null 2>&1
+    timeout 60 wineserver -w </dev/null >/dev/null 2>&1
     return 0
 }
 
@@ -138,6 +181,18 @@ x_viewable() {
     xwininfo -name "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
 
+# await_window SECONDS NAME PID LOG: waits for the X window NAME of the program
+# PID to be viewable; fails at once with the end of LOG when the program ended
+# first (say, because it could not open the display).
+await_window() {
+    local deadline=$((SECONDS + $1))
+    until x_viewable "$2"; do
+        alive "$3" || fail "the program ended before its window $2 showed: $(tail -n 3 "$4" 2>/dev/null)"
+        ((SECONDS < deadline)) || fail "no window $2 within $1 s; see $4"
+        sleep 0.1
+    done
+}
+
 # complete_file PATH BYTES: the file exists and has reached its full size.
 complete_file() {
     [ -f "$1" ] && [ "$(stat -c %s "$1")" -ge "$2" ]
@@ -158,7 +213,7 @@ wine_helper() {
 finish_session() {
     stop_started
     stop_wine
-    [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"
+    stop_xvfb
 }
 
 # What scripts/demo and scripts/framerate need built (scripts/build arguments).
