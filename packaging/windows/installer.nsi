@@ -30,7 +30,8 @@ ManifestDPIAware true
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME InstallLocation
 !define MULTIUSER_INSTALLMODE_FUNCTION EarlierFolder
 !define MULTIUSER_INSTALLMODEPAGE_SHOWUSERNAME
-!define MULTIUSER_INSTALLMODEPAGE_TEXT_TOP "Only for me needs no administrator: Kestrion goes into your own Programs folder, and can become your screen saver.$\r$\n$\r$\nFor all users puts it into Program Files for every account of this computer. The screen saver it can set is that of the account running this installer."
+!define MULTIUSER_INSTALLMODEPAGE_TEXT_TOP "For all users puts Kestrion into Program Files for every account of this computer.$\r$\n$\r$\nOnly for me needs no administrator: Kestrion goes into your own Programs folder.$\r$\n$\r$\nThe screen saver this installer can set is that of the account it runs as."
+!define MULTIUSER_INIT_TEXT_ALLUSERSNOTPOSSIBLE "Installing or removing Kestrion for all users of this computer needs an administrator. Run this program again as administrator (right-click it, Run as administrator)."
 !define MULTIUSER_INSTALLMODEPAGE_TEXT_ALLUSERS "For all users"
 !define MULTIUSER_INSTALLMODEPAGE_TEXT_CURRENTUSER "Only for me"
 !include MultiUser.nsh
