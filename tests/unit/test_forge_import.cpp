@@ -341,8 +341,7 @@ TEST(ForgeImport, BadInputFailsWithExitTwoAndWritesNothing) {
     rejects("bad texture coordinate beside a dangling normal",
             model("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/2/1\n"),
             "texture coordinate 2");
-    const std::string little = "UTF-16 (little endian)";
-    rejects("UTF-16 model cut short", model(encoded(box, little) + "\n"),
+    rejects("UTF-16 model cut short", model(encoded(box, "UTF-16 (little endian)") + "\n"),
             "model.obj: starts with a UTF-16 (little endian) byte-order mark but has an odd");
     rejects(
         "lone surrogate in a UTF-16 material file",
