@@ -34,59 +34,55 @@ wait_until() {
 # start_xvfb DIR [SCREEN]: a private display (800x600x24 unless SCREEN says
 # otherwise) on a free number. Sets DISPLAY and XVFB_PID; the display number
 # is also left in DIR/display. A display counts as started only once a client
-# has connected to it: a server that is still shutting down can race a new one
-# for the same number, so one no client reaches is ended and another started.
+# has reached our own server on it; otherwise that server is ended and another
+# number tried.
 start_xvfb() {
     local dir=$1 screen=${2:-800x600x24} attempt
-    for attempt in 1 2 3; do
+    for attempt in 1 2 3 4 5; do
         try_xvfb "$dir" "$screen" "$attempt" && return 0
         stop_xvfb
     done
-    fail "no Xvfb display could be reached by a client in 3 tries; see $dir/xvfb*.log"
+    fail "no Xvfb display could be reached by a client in 5 tries; see $dir/xvfb*.log"
 }
 
-# try_xvfb DIR SCREEN ATTEMPT: one server; fails when it chose no display or no
-# client reached it within the deadline.
+# display_free N: nothing holds display N, nor is still letting it go: no lock
+# file, no socket file and no abstract socket of that name. A server that is
+# shutting down still answers on its abstract socket, and removes the files of
+# a new server on its number once it ends.
+display_free() {
+    [ ! -e "/tmp/.X$1-lock" ] && [ ! -e "/tmp/.X11-unix/X$1" ] &&
+        ! grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
+}
+
+# try_xvfb DIR SCREEN ATTEMPT: one server on a free number picked at random from
+# 100 to 999, well away from the numbers that displays started in order take
+# and let go again; fails when no client reached it within the deadline.
 try_xvfb() {
-    local dir=$1 screen=$2 log="$dir/xvfb.log"
+    local dir=$1 screen=$2 log="$dir/xvfb.log" number
     (($3 == 1)) || log="$dir/xvfb-$3.log"
-    : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" </dev/null \
-        >"$log" 2>&1 &
+    until number=$((100 + RANDOM % 900)) && display_free "$number"; do :; done
+    echo "$number" >"$dir/display"
+    DISPLAY=":$number"
+    export DISPLAY
+    # -noreset: by default the server resets when its last client leaves, and a
+    # client that arrives meanwhile (the program right after xdotool) is refused.
+    Xvfb "$DISPLAY" -screen 0 "$screen" -nolisten tcp -noreset </dev/null >"$log" 2>&1 &
     XVFB_PID=$!
     local deadline=$((SECONDS + 30))
-    until grep -q '^[0-9]' "$dir/display"; do
-        alive "$XVFB_PID" || {
-            say "Xvfb ended before it chose a display; see $log" >&2
-            return 1
-        }
-        ((SECONDS < deadline)) || {
-            say "Xvfb chose no display within 30 s; see $log" >&2
-            return 1
-        }
-        sleep 0.1
-    done
-    DISPLAY=":$(head -n 1 "$dir/display")"
-    export DISPLAY
-    deadline=$((SECONDS + 30))
-    until xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; do
+    # Ours once a client got through and the lock names our server.
+    until xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 &&
+        [ "$(tr -d ' ' 2>/dev/null <"/tmp/.X$number-lock")" = "$XVFB_PID" ]; do
         if ! alive "$XVFB_PID" || ((SECONDS >= deadline)); then
-            say "no client reached Xvfb on $DISPLAY; trying another server" >&2
+            say "no client reached our Xvfb on $DISPLAY; see $log" >&2
             return 1
         fi
         sleep 0.2
     done
 }
 
-# stop_xvfb: ends the Xvfb of start_xvfb and waits until it has gone, with its
-# lock file and socket, so that the next server can take its number.
+# stop_xvfb: ends the Xvfb of start_xvfb and waits until it has gone.
 stop_xvfb() {
-    [ -n "${XVFB_PID:-}" ] || return 0
-    local number=${DISPLAY#:}
-    stop_pid "$XVFB_PID"
-    if [ -n "$number" ] && [ "$(tr -d ' ' <"/tmp/.X$number-lock" 2>/dev/null)" = "$XVFB_PID" ]; then
-        rm -f "/tmp/.X$number-lock" "/tmp/.X11-unix/X$number"
-    fi
+    [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"
     XVFB_PID=
 }
 
