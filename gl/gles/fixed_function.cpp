@@ -11,8 +11,7 @@
 
 namespace {
 // Enumerants of OpenGL 1.1 the program table does not name but callers may pass.
-constexpr GLenum Points = 0x0000, LineLoop = 0x0002, LineStrip = 0x0003;
-constexpr GLenum TriangleStrip = 0x0005, TriangleFan = 0x0006, Quads = 0x0007;
+constexpr GLenum TriangleFan = 0x0006, Quads = 0x0007;
 constexpr GLenum QuadStrip = 0x0008, Polygon = 0x0009;
 constexpr GLenum Flat = 0x1D00, Clamp = 0x2900, Luminance = 0x1909;
 constexpr GLenum Nearest = 0x2600;
@@ -855,6 +854,7 @@ void KGL_APIENTRY ff_glTexImage2D(GLenum target, GLint level, GLint internalform
             }
         data = converted.data();
     }
+    if (State.boundTexture[State.activeUnit] == 0) return; // as for glTexParameterf
     const GLenum esFormat = to == 3 ? GL_RGB : GL_RGBA;
     State.es.TexImage2D(GL_TEXTURE_2D, level, GLint(esFormat), width, height, 0, esFormat,
                         GL_UNSIGNED_BYTE, data);
@@ -871,7 +871,9 @@ void KGL_APIENTRY ff_glTexParameterf(GLenum target, GLenum pname, GLfloat param)
             value != GLint(GL_LINEAR) && value != GLint(Nearest);
         State.dirty = true;
     }
-    State.es.TexParameteri(GL_TEXTURE_2D, pname, value);
+    // WebGL has no texture object 0 to set; the layer never draws with it anyway.
+    if (State.boundTexture[State.activeUnit] != 0)
+        State.es.TexParameteri(GL_TEXTURE_2D, pname, value);
 }
 
 void KGL_APIENTRY ff_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
