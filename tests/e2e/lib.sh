@@ -33,21 +33,57 @@ wait_until() {
 
 # start_xvfb DIR [SCREEN]: a private display (800x600x24 unless SCREEN says
 # otherwise) on a free number. Sets DISPLAY and XVFB_PID; the display number
-# is also left in DIR/display.
+# is also left in DIR/display. A display counts as started only once a client
+# has reached our own server on it; otherwise that server is ended and another
+# number tried.
 start_xvfb() {
-    local dir=$1 screen=${2:-800x600x24}
-    : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" </dev/null \
-        >"$dir/xvfb.log" 2>&1 &
+    local dir=$1 screen=${2:-800x600x24} attempt
+    for attempt in 1 2 3 4 5; do
+        try_xvfb "$dir" "$screen" "$attempt" && return 0
+        stop_xvfb
+    done
+    fail "no Xvfb display could be reached by a client in 5 tries; see $dir/xvfb*.log"
+}
+
+# display_free N: nothing holds display N, nor is still letting it go: no lock
+# file, no socket file and no abstract socket of that name. A server that is
+# shutting down still answers on its abstract socket, and removes the files of
+# a new server on its number once it ends.
+display_free() {
+    [ ! -e "/tmp/.X$1-lock" ] && [ ! -e "/tmp/.X11-unix/X$1" ] &&
+        ! grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
+}
+
+# try_xvfb DIR SCREEN ATTEMPT: one server on a free number picked at random from
+# 100 to 999, well away from the numbers that displays started in order take
+# and let go again; fails when no client reached it within the deadline.
+try_xvfb() {
+    local dir=$1 screen=$2 log="$dir/xvfb.log" number
+    (($3 == 1)) || log="$dir/xvfb-$3.log"
+    until number=$((100 + RANDOM % 900)) && display_free "$number"; do :; done
+    echo "$number" >"$dir/display"
+    DISPLAY=":$number"
+    export DISPLAY
+    # -noreset: by default the server resets when its last client leaves, and a
+    # client that arrives meanwhile (the program right after xdotool) is refused.
+    Xvfb "$DISPLAY" -screen 0 "$screen" -nolisten tcp -noreset </dev/null >"$log" 2>&1 &
     XVFB_PID=$!
     local deadline=$((SECONDS + 30))
-    until grep -q '^[0-9]' "$dir/display"; do
-        alive "$XVFB_PID" || fail "Xvfb did not start; see $dir/xvfb.log"
-        ((SECONDS < deadline)) || fail "Xvfb chose no display within 30 s; see $dir/xvfb.log"
-        sleep 0.1
+    # Ours once a client got through and the lock names our server.
+    until xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 &&
+        [ "$(tr -d ' ' 2>/dev/null <"/tmp/.X$number-lock")" = "$XVFB_PID" ]; do
+        if ! alive "$XVFB_PID" || ((SECONDS >= deadline)); then
+            say "no client reached our Xvfb on $DISPLAY; see $log" >&2
+            return 1
+        fi
+        sleep 0.2
     done
-    DISPLAY=":$(head -n 1 "$dir/display")"
-    export DISPLAY
+}
+
+# stop_xvfb: ends the Xvfb of start_xvfb and waits until it has gone.
+stop_xvfb() {
+    [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"
+    XVFB_PID=
 }
 
 # wine_env PREFIX: the environment every Wine call of ours runs in.
@@ -82,9 +118,12 @@ open_prefix() {
         </dev/null >>"$log" 2>&1 || fail "cannot turn off Wine's crash dialog; see $log"
 }
 
-# stop_wine: ends every process of our prefix and its wineserver.
+# stop_wine: ends every process of our prefix and waits until its wineserver
+# has gone, so that nothing of ours still holds the display when we return.
 stop_wine() {
-    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] && wineserver -k </dev/null >/dev/null 2>&1
+    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
+    wineserver -k </dev/null >/dev/null 2>&1
+    timeout 60 wineserver -w </dev/null >/dev/null 2>&1
     return 0
 }
 
@@ -138,6 +177,18 @@ x_viewable() {
     xwininfo -name "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
 
+# await_window SECONDS NAME PID LOG: waits for the X window NAME of the program
+# PID to be viewable; fails at once with the end of LOG when the program ended
+# first (say, because it could not open the display).
+await_window() {
+    local deadline=$((SECONDS + $1))
+    until x_viewable "$2"; do
+        alive "$3" || fail "the program ended before its window $2 showed: $(tail -n 3 "$4" 2>/dev/null)"
+        ((SECONDS < deadline)) || fail "no window $2 within $1 s; see $4"
+        sleep 0.1
+    done
+}
+
 # complete_file PATH BYTES: the file exists and has reached its full size.
 complete_file() {
     [ -f "$1" ] && [ "$(stat -c %s "$1")" -ge "$2" ]
@@ -158,7 +209,7 @@ wine_helper() {
 finish_session() {
     stop_started
     stop_wine
-    [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"
+    stop_xvfb
 }
 
 # What scripts/demo and scripts/framerate need built (scripts/build arguments).

@@ -69,8 +69,7 @@ case_window_screenshots() {
     start "$CASE_DIR/kestrion.log" env -C "$cwd" "$LINUX_PROGRAM" \
         --alliance1 "$RACE_A:5" --alliance2 "$RACE_B:5"
     local pid=$STARTED_PID
-    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion ||
-        fail "no Kestrion window; see $CASE_DIR/kestrion.log"
+    await_window "$START_SECONDS" Kestrion "$pid" "$CASE_DIR/kestrion.log"
     xwininfo -name Kestrion >"$CASE_DIR/window.txt"
     grep -q 'Width: 800' "$CASE_DIR/window.txt" && grep -q 'Height: 600' "$CASE_DIR/window.txt" ||
         fail "the window is not 800 x 600; see $CASE_DIR/window.txt"
@@ -116,12 +115,12 @@ case_window_q_and_sigint() {
     start_xvfb "$CASE_DIR"
     xdotool mousemove 400 300
     start "$CASE_DIR/q.log" "$LINUX_PROGRAM"
-    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion || fail "no window"
+    await_window "$START_SECONDS" Kestrion "$STARTED_PID" "$CASE_DIR/q.log"
     xdotool key q
     expect_exit "$STARTED_PID" 0 "kestrion after q"
 
     start "$CASE_DIR/int.log" "$LINUX_PROGRAM" --fullscreen
-    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion || fail "no window"
+    await_window "$START_SECONDS" Kestrion "$STARTED_PID" "$CASE_DIR/int.log"
     stop_within_a_second "$STARTED_PID" INT "kestrion --fullscreen"
 }
 
@@ -331,8 +330,7 @@ case_deb_package() {
     xdotool mousemove 400 300
     start "$CASE_DIR/kestrion.log" env -C "$cwd" -u KESTRION_DATA "$root/usr/bin/kestrion"
     local pid=$STARTED_PID
-    wait_until "$START_SECONDS" "the Kestrion window" x_viewable Kestrion ||
-        fail "no Kestrion window; see $CASE_DIR/kestrion.log"
+    await_window "$START_SECONDS" Kestrion "$pid" "$CASE_DIR/kestrion.log"
     xdotool key F12
     wait_until "$END_SECONDS" "the screenshot" complete_file "$cwd/KestrionScreen00.bmp" \
         "$SCREENSHOT_BYTES" || fail "F12 wrote no complete screenshot"

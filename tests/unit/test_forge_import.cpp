@@ -44,6 +44,30 @@ std::string boxObj(float sx, float sy, float sz) {
                                     "f 2/1 3/2 7/3 6/4\nf 3/1 4/2 8/3 7/4\nf 4/1 1/2 5/3 8/4\n";
 }
 
+// `text` as a file saved in `encoding` ("", "UTF-8 with a mark", "UTF-16 (little
+// endian)" or "UTF-16 (big endian)"); '@' stands for U+1F680, a surrogate pair in UTF-16.
+std::string encoded(const std::string& text, const std::string& encoding) {
+    std::string out;
+    if (encoding.rfind("UTF-16", 0) != 0) {
+        out = encoding.empty() ? "" : "\xEF\xBB\xBF";
+        for (char c : text)
+            out += c == '@' ? std::string("\xF0\x9F\x9A\x80") : std::string(1, c);
+        return out;
+    }
+    std::vector<uint16_t> units = {0xFEFF};
+    for (char c : text)
+        if (c == '@')
+            units.insert(units.end(), {0xD83D, 0xDE80});
+        else
+            units.push_back(uint8_t(c));
+    bool little = encoding.find("little") != std::string::npos;
+    for (uint16_t u : units) {
+        out += char(little ? u & 0xFF : u >> 8);
+        out += char(little ? u >> 8 : u & 0xFF);
+    }
+    return out;
+}
+
 struct Import {
     TempDirectory dir;
     ImportOptions options;
@@ -212,6 +236,54 @@ TEST(ForgeImport, AMissingMaterialFileOrTextureWarnsAndTakesAPlainColour) {
     EXPECT_EQ(u.race.textures[0].pixels[1], 128);
 }
 
+TEST(ForgeImport, DanglingNormalsAndByteOrderMarksImportTheSameRace) {
+    // A box in two groups whose faces name normals the model lacks, its texture
+    // named with a character that takes a surrogate pair in UTF-16, and first
+    // lines that a misread mark would cost.
+    const std::string model = boxCorners(1, 1, 2) +
+                              "mtllib m.mtl\nusemtl hull\ng front\nf 1/1/1 4/2/1 3/3/1 2/4/1\n"
+                              "f 5/1/2 6/2/2 7/3/2 8/4/2\nf 1/1/3 2/2/3 6/3/3 5/4/3\ng back\n"
+                              "f 2/1/4 3/2/4 7/3/4 6/4/4\nf 3/1/5 4/2/5 8/3/5 7/4/5\n"
+                              "f 4/1/6 1/2/6 5/3/6 8/4/6\n";
+    auto import = [](Import& t, const std::string& obj, const std::string& encoding) {
+        writePicture(t.dir.path + encoded("t@.png", ""), 8, 8, 200, 10, 10);
+        writeText(t.dir.path + "m.mtl",
+                  encoded("newmtl hull\nKd 0 0 1\nmap_Kd t@.png\n", encoding));
+        writeText(t.options.modelPath, encoded(obj, encoding));
+        return t.run();
+    };
+    std::string withoutNormals; // the same faces without normal indices
+    int slashes = 0;
+    for (char c : model) {
+        slashes = c == ' ' || c == '\n' ? 0 : slashes + (c == '/');
+        if (slashes < 2) withoutNormals += c;
+    }
+    ASSERT_EQ(withoutNormals.size(), model.size() - 24 * 2); // "/N" gone from 24 corners
+    Import reference;
+    ASSERT_TRUE(import(reference, withoutNormals, "")) << reference.report.error;
+    EXPECT_EQ(reference.race.textures[0].pixels[2], 200); // the picture, not the plain colour
+
+    for (std::string encoding :
+         {"", "UTF-8 with a mark", "UTF-16 (little endian)", "UTF-16 (big endian)"}) {
+        SCOPED_TRACE(encoding);
+        Import t;
+        ASSERT_TRUE(import(t, model, encoding)) << t.report.error;
+        EXPECT_TRUE(writeRaceFile(t.race) == writeRaceFile(reference.race));
+        // Each warning once, before those about the race itself.
+        std::vector<std::string> expected;
+        if (encoding.rfind("UTF-16", 0) == 0)
+            expected = {t.options.modelPath + ": read as " + encoding,
+                        t.dir.path + "m.mtl: read as " + encoding};
+        expected.push_back(t.options.modelPath +
+                           ": 36 triangle corners use a normal the model does not have (it has "
+                           "0); they are read without a normal");
+        ASSERT_GE(t.report.warnings.size(), expected.size());
+        EXPECT_EQ(std::vector<std::string>(t.report.warnings.begin(),
+                                           t.report.warnings.begin() + long(expected.size())),
+                  expected);
+    }
+}
+
 TEST(ForgeImport, BadInputFailsWithExitTwoAndWritesNothing) {
     auto rejects = [](const std::string& what, auto prepare, const std::string& named,
                       std::vector<std::string> extra = {}) {
@@ -266,6 +338,19 @@ TEST(ForgeImport, BadInputFailsWithExitTwoAndWritesNothing) {
             "model.obj: a face uses a vertex beyond");
     rejects("bad texture coordinate", model("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/2\n"),
             "texture coordinate 2");
+    rejects("bad texture coordinate beside a dangling normal",
+            model("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/2/1\n"),
+            "texture coordinate 2");
+    rejects("UTF-16 model cut short", model(encoded(box, "UTF-16 (little endian)") + "\n"),
+            "model.obj: starts with a UTF-16 (little endian) byte-order mark but has an odd");
+    rejects(
+        "lone surrogate in a UTF-16 material file",
+        [&](Import& t) {
+            writeText(t.dir.path + "m.mtl",
+                      encoded("newmtl a\n", "UTF-16 (big endian)") + "\xDC\x01");
+            writeText(t.options.modelPath, "mtllib m.mtl\n" + box);
+        },
+        "m.mtl: UTF-16 (big endian) text with a lone surrogate half at byte 20");
     std::string many = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
     for (int i = 0; i <= MaxPartCount; ++i)
         many += "o p" + std::to_string(i) + "\nf 1 2 3\n";

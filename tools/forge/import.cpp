@@ -35,6 +35,66 @@ FileState readInput(const fs::path& path, std::vector<uint8_t>& bytes) {
     return readFileBytes(textOf(path), bytes) ? FileState::Read : FileState::Unreadable;
 }
 
+// One character (a Unicode code point) as UTF-8.
+void appendUtf8(std::string& out, uint32_t point) {
+    if (point < 0x80) {
+        out += static_cast<char>(point);
+        return;
+    }
+    int tail = point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
+    static const uint8_t lead[4] = {0, 0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(lead[tail] | point >> (6 * tail));
+    for (int k = tail - 1; k >= 0; --k)
+        out += static_cast<char>(0x80 | (point >> (6 * k) & 0x3F));
+}
+
+// A model or material file's text as UTF-8, for the loader. Windows tools often
+// save text with a byte-order mark: a UTF-8 one is skipped (else the first line
+// is lost), UTF-16 in either byte order is converted, with a warning naming it.
+// Broken UTF-16 fails with the reason in `error`.
+bool textOfFile(const std::vector<uint8_t>& bytes, const std::string& path, std::string& text,
+                std::vector<std::string>& warnings, std::string& error) {
+    const size_t n = bytes.size();
+    if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        text.assign(bytes.begin() + 3, bytes.end());
+        return true;
+    }
+    const bool little = n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    if (!little && !(n >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF)) {
+        text.assign(bytes.begin(), bytes.end());
+        return true;
+    }
+    const std::string encoding = std::string("UTF-16 (") + (little ? "little" : "big") + " endian)";
+    const std::string resave = "; save it again as UTF-8";
+    if (n % 2) {
+        error = path + ": starts with a " + encoding + " byte-order mark but has an odd number " +
+                "of bytes (" + std::to_string(n) + "), so it is cut short or not UTF-16" + resave;
+        return false;
+    }
+    auto unit = [&](size_t at) {
+        return little ? uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8
+                      : uint32_t(bytes[at]) << 8 | uint32_t(bytes[at + 1]);
+    };
+    text.clear();
+    text.reserve(n / 2);
+    for (size_t at = 2; at < n; at += 2) {
+        uint32_t point = unit(at);
+        if (point >= 0xD800 && point <= 0xDFFF) {
+            uint32_t low = at + 2 < n ? unit(at + 2) : 0;
+            if (point > 0xDBFF || low < 0xDC00 || low > 0xDFFF) {
+                error = path + ": " + encoding + " text with a lone surrogate half at byte " +
+                        std::to_string(at) + ", which is no character" + resave;
+                return false;
+            }
+            point = 0x10000 + ((point - 0xD800) << 10) + (low - 0xDC00);
+            at += 2;
+        }
+        appendUtf8(text, point);
+    }
+    warnings.push_back(path + ": read as " + encoding);
+    return true;
+}
+
 // Looks MTL files up beside the model. A missing one is a warning (its
 // materials then take the plain colour); one that exists but cannot be read
 // stops the import.
@@ -60,7 +120,12 @@ struct MaterialFiles : tinyobj::MaterialReader {
         case FileState::Read:
             break;
         }
-        std::istringstream in(std::string(bytes.begin(), bytes.end()));
+        std::string text, why;
+        if (!textOfFile(bytes, textOf(path), text, warnings, why)) {
+            if (fatal.empty()) fatal = why;
+            return false;
+        }
+        std::istringstream in(text);
         tinyobj::LoadMtl(names, materials, &in, warn, err);
         materialFolders.resize(materials->size(), path.parent_path());
         return true;
@@ -122,19 +187,24 @@ std::string outOfRange(const std::string& model, const char* what, int index, si
 
 // Mesh from the corners: one vertex for each distinct vertex, texture
 // coordinate and normal combination (so hard edges stay hard), numbered in the
-// order of the model's own vertices.
-bool buildMesh(const PartBuild& part, const tinyobj::attrib_t& attrib, const std::string& model,
-               MeshRecord& mesh, std::vector<int>& positionOf, ForgeReport& report) {
+// order of the model's own vertices. Normals serve only that, so a corner whose
+// normal the model lacks (tools that drop normals keep their indices) has none;
+// `danglingNormals` counts such corners.
+bool buildMesh(PartBuild& part, const tinyobj::attrib_t& attrib, const std::string& model,
+               MeshRecord& mesh, std::vector<int>& positionOf, size_t& danglingNormals,
+               ForgeReport& report) {
     size_t positions = attrib.vertices.size() / 3, uvs = attrib.texcoords.size() / 2,
            normals = attrib.normals.size() / 3;
     std::map<std::array<int, 3>, int> index;
-    for (const auto& c : part.corners) {
+    for (auto& c : part.corners) {
         if (c[0] < 0 || size_t(c[0]) >= positions)
             return failWith(report, outOfRange(model, "vertex", c[0], positions));
         if (c[1] < -1 || (c[1] >= 0 && size_t(c[1]) >= uvs))
             return failWith(report, outOfRange(model, "texture coordinate", c[1], uvs));
-        if (c[2] < -1 || (c[2] >= 0 && size_t(c[2]) >= normals))
-            return failWith(report, outOfRange(model, "normal", c[2], normals));
+        if (c[2] < -1 || (c[2] >= 0 && size_t(c[2]) >= normals)) {
+            c[2] = -1;
+            ++danglingNormals;
+        }
         index.emplace(c, 0);
     }
     if (index.size() > size_t(MaxMeshVertices) ||
@@ -349,8 +419,9 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
     tinyobj::attrib_t attrib;
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
-    std::string warn, err;
-    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::string warn, err, text;
+    if (!textOfFile(bytes, model, text, report.warnings, err)) return failWith(report, err);
+    std::istringstream in(text);
     bool loaded = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, &in, &files, true);
     if (!files.fatal.empty()) return failWith(report, files.fatal);
     if (!loaded) return failWith(report, model + ": " + (err.empty() ? "cannot parse" : err));
@@ -361,7 +432,9 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
         report.warnings.push_back(w);
     std::istringstream lines(warn);
     for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line.find("Failed to load material") == std::string::npos)
+        // Normals out of range get a warning of their own below.
+        if (!line.empty() && line.find("Failed to load material") == std::string::npos &&
+            line.find("normal indices out of bounds") == std::string::npos)
             report.warnings.push_back(model + ": " + line);
 
     std::vector<PartBuild> builds = gatherParts(shapes);
@@ -378,13 +451,23 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
     out.description = options.description;
     TextureTable table;
     std::vector<std::vector<int>> positionOf;
-    for (const PartBuild& build : builds) {
+    size_t danglingNormals = 0;
+    for (PartBuild& build : builds) {
         PartRecord part;
         positionOf.emplace_back();
-        if (!buildMesh(build, attrib, model, part.mesh, positionOf.back(), report) ||
+        if (!buildMesh(build, attrib, model, part.mesh, positionOf.back(), danglingNormals,
+                       report) ||
             !textureFor(build.material, materials, files, table, part.textureIndex, report))
             return false;
         out.parts.push_back(std::move(part));
+    }
+    if (danglingNormals > 0) {
+        bool one = danglingNormals == 1;
+        report.warnings.push_back(model + ": " + std::to_string(danglingNormals) +
+                                  (one ? " triangle corner uses" : " triangle corners use") +
+                                  " a normal the model does not have (it has " +
+                                  std::to_string(attrib.normals.size() / 3) + "); " +
+                                  (one ? "it is" : "they are") + " read without a normal");
     }
     if (!placeModel(options, attrib, positionOf, out, report)) return false;
     out.textures = std::move(table.images);
