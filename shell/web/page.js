@@ -207,6 +207,7 @@
     $('builder').hidden = true;
     $('toolbar').hidden = false;
     showMessage('');
+    showFleets();
     stats.state = 'running';
     if (!running) {
       running = true;
