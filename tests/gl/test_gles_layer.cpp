@@ -1,0 +1,338 @@
+// The fixed-function layer held against Mesa's own fixed-function GL: the same
+// battle (default races, fixed seed, fake clock) drawn at 800 x 600 through
+// both on Mesa's surfaceless EGL, each into a framebuffer object, and the
+// read-back pixels compared. Each drawing runs in a child process of its own,
+// so that both start from the same program state.
+#include "data/scene.h"
+#include "gl/gl_state.h"
+#include "gl/gl_table.h"
+#include "gl/gles/fixed_function.h"
+#include "platform/clock.h"
+#include "platform/library.h"
+#include "shell/display.h"
+#include "shell/frame.h"
+#include "shell/screenshot.h"
+#include "tests/support/headless_battle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+constexpr int Width = 800, Height = 600;
+constexpr uint32_t FrameMs = 16;
+constexpr int Frames = 240;      // about four seconds of battle
+constexpr int CaptureEvery = 60; // the frames compared: 60, 120, 180, 240
+constexpr int ShipsPerSide = 6;
+
+// What the comparison allows, from measurement (llvmpipe both ways, 6 ships a
+// side): the layer composes its matrices in double where Mesa uses float, so a
+// few edge pixels round the other way, by up to 71 in a channel, but no frame
+// had more than 0.001% of its pixels off by more than 8. The planted faults put
+// 0.17% (lighting: the hulls are small), 2.7% (blending) and 99.7% (texture
+// unit) of the pixels off by more than that. The limit lies between.
+constexpr int ChannelTolerance = 8;
+constexpr double DifferingShareLimit = 0.0005;
+
+// The EGL calls the harness makes, looked up by name from libEGL.so.1.
+using EGLDisplay = void*;
+using EGLConfig = void*;
+using EGLContext = void*;
+using EGLint = int32_t;
+constexpr EGLint EglNone = 0x3038, EglSurfaceType = 0x3033, EglRenderableType = 0x3040,
+                 EglOpenGLES3Bit = 0x40, EglOpenGLBit = 0x8, EglContextMajorVersion = 0x3098;
+constexpr unsigned EglPlatformSurfacelessMesa = 0x31DD, EglOpenGLESApi = 0x30A0,
+                   EglOpenGLApi = 0x30A2;
+
+struct EGLCalls {
+    void* (*getProcAddress)(const char*);
+    EGLDisplay (*getPlatformDisplay)(unsigned, void*, const EGLint*);
+    unsigned (*initialize)(EGLDisplay, EGLint*, EGLint*);
+    unsigned (*bindAPI)(unsigned);
+    unsigned (*chooseConfig)(EGLDisplay, const EGLint*, EGLConfig*, EGLint, EGLint*);
+    EGLContext (*createContext)(EGLDisplay, EGLConfig, EGLContext, const EGLint*);
+    unsigned (*makeCurrent)(EGLDisplay, void*, void*, EGLContext);
+    EGLint (*getError)();
+};
+EGLCalls E;
+
+void* eglLookup(const char* name) {
+    return E.getProcAddress(name);
+}
+
+void* eglLookupFor(const char* name, void*) {
+    return E.getProcAddress(name);
+}
+
+enum class Backend { MesaFixedFunction, Layer };
+
+// An OpenGL ES 3 or compatibility OpenGL context on Mesa's surfaceless platform,
+// current, drawing into an 800 x 600 framebuffer object. Empty when all went well.
+std::string makeContext(Backend backend) {
+    LibraryHandle library = openLibrary("libEGL.so.1");
+    if (!library) return "cannot open libEGL.so.1 (install libegl1 and libegl-mesa0)";
+    E.getProcAddress =
+        reinterpret_cast<void* (*)(const char*)>(librarySymbol(library, "eglGetProcAddress"));
+    if (!E.getProcAddress) return "libEGL.so.1 has no eglGetProcAddress";
+    auto find = [](auto& slot, const char* name) {
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(E.getProcAddress(name));
+        return slot != nullptr;
+    };
+    if (!find(E.getPlatformDisplay, "eglGetPlatformDisplayEXT") ||
+        !find(E.initialize, "eglInitialize") || !find(E.bindAPI, "eglBindAPI") ||
+        !find(E.chooseConfig, "eglChooseConfig") || !find(E.createContext, "eglCreateContext") ||
+        !find(E.makeCurrent, "eglMakeCurrent") || !find(E.getError, "eglGetError"))
+        return "EGL lacks a function the harness needs";
+    EGLDisplay display = E.getPlatformDisplay(EglPlatformSurfacelessMesa, nullptr, nullptr);
+    EGLint major = 0, minor = 0;
+    if (!display || !E.initialize(display, &major, &minor))
+        return "no surfaceless EGL display (install libegl-mesa0)";
+    const bool es = backend == Backend::Layer;
+    if (!E.bindAPI(es ? EglOpenGLESApi : EglOpenGLApi)) return "EGL cannot bind the API";
+    // No surface of any kind: the default asks for window surfaces, which this platform lacks.
+    const EGLint attributes[] = {EglSurfaceType, 0, EglRenderableType,
+                                 es ? EglOpenGLES3Bit : EglOpenGLBit, EglNone};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (!E.chooseConfig(display, attributes, &config, 1, &count) || count < 1)
+        return "no EGL configuration for the context";
+    const EGLint esVersion[] = {EglContextMajorVersion, 3, EglNone};
+    EGLContext context = E.createContext(display, config, nullptr, es ? esVersion : nullptr);
+    if (!context || !E.makeCurrent(display, nullptr, nullptr, context))
+        return "cannot make a surfaceless context current, EGL error " +
+               std::to_string(E.getError());
+
+    // The framebuffer object both draw into: colour and a 24-bit depth buffer.
+    void (*genFramebuffers)(int, unsigned*), (*bindFramebuffer)(unsigned, unsigned);
+    void (*genRenderbuffers)(int, unsigned*), (*bindRenderbuffer)(unsigned, unsigned);
+    void (*renderbufferStorage)(unsigned, unsigned, int, int);
+    void (*framebufferRenderbuffer)(unsigned, unsigned, unsigned, unsigned);
+    unsigned (*checkFramebufferStatus)(unsigned);
+    if (!find(genFramebuffers, "glGenFramebuffers") ||
+        !find(bindFramebuffer, "glBindFramebuffer") ||
+        !find(genRenderbuffers, "glGenRenderbuffers") ||
+        !find(bindRenderbuffer, "glBindRenderbuffer") ||
+        !find(renderbufferStorage, "glRenderbufferStorage") ||
+        !find(framebufferRenderbuffer, "glFramebufferRenderbuffer") ||
+        !find(checkFramebufferStatus, "glCheckFramebufferStatus"))
+        return "the context has no framebuffer objects";
+    constexpr unsigned Framebuffer = 0x8D40, Renderbuffer = 0x8D41, Rgba8 = 0x8058,
+                       Depth24 = 0x81A6, ColourAttachment = 0x8CE0, DepthAttachment = 0x8D00,
+                       Complete = 0x8CD5;
+    unsigned framebuffer = 0, buffers[2] = {};
+    genFramebuffers(1, &framebuffer);
+    bindFramebuffer(Framebuffer, framebuffer);
+    genRenderbuffers(2, buffers);
+    const unsigned formats[2] = {Rgba8, Depth24}, points[2] = {ColourAttachment, DepthAttachment};
+    for (int k = 0; k < 2; ++k) {
+        bindRenderbuffer(Renderbuffer, buffers[k]);
+        renderbufferStorage(Renderbuffer, formats[k], Width, Height);
+        framebufferRenderbuffer(Framebuffer, points[k], Renderbuffer, buffers[k]);
+    }
+    if (checkFramebufferStatus(Framebuffer) != Complete) return "the framebuffer is incomplete";
+    return "";
+}
+
+// One drawing: the matrices glGetDoublev gave after the scene set-up, and the
+// captured frames as the screenshot code reads them.
+struct Drawing {
+    std::string problem;
+    std::vector<double> matrices; // modelview, then projection
+    std::vector<std::vector<uint8_t>> frames;
+};
+
+// The child's part: context, table, scene, frames. Writes the file the parent reads.
+std::string drawInChild(Backend backend, FixedFunctionFault fault, const std::string& file) {
+    const std::string problem = makeContext(backend);
+    if (!problem.empty()) return problem;
+    if (backend == Backend::Layer) {
+        plantFixedFunctionFault(fault);
+        std::string error;
+        if (!installFixedFunctionLayer(eglLookup, error)) return error;
+        setFixedFunctionFramebufferSize(Width, Height);
+    } else {
+        const int missing = bindGLCore(eglLookupFor, nullptr);
+        if (missing) return std::to_string(missing) + " GL functions missing from Mesa's context";
+        bindGLExtensions(eglLookupFor, nullptr);
+    }
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    MultitextureAvailable = extensions && std::strstr(extensions, "GL_ARB_multitexture") ? 1 : 0;
+    if (!MultitextureAvailable) return "the context offers no multitexturing";
+    ScreenWidth = Width;
+    ScreenHeight = Height;
+    if (!setUpScene()) return "the scene did not load";
+
+    std::ofstream out(file, std::ios::binary);
+    double matrix[16];
+    for (GLenum which : {GL_MODELVIEW_MATRIX, GL_PROJECTION_MATRIX}) {
+        glGetDoublev(which, matrix);
+        out.write(reinterpret_cast<const char*>(matrix), sizeof matrix);
+    }
+    for (int frame = 1; frame <= Frames; ++frame) {
+        advanceFakeClock(FrameMs);
+        RunFrame();
+        if (frame % CaptureEvery != 0) continue;
+        ScreenshotPixels pixels;
+        if (!readScreenshotPixels(Width, Height, pixels)) return "cannot read the frame";
+        out.write(reinterpret_cast<const char*>(pixels.bytes.get()), std::streamsize(pixels.size));
+    }
+    const GLenum error = glGetError();
+    if (error != GL_NO_ERROR) return "GL error " + std::to_string(error) + " after the frames";
+    return out ? "" : "cannot write " + file;
+}
+
+Drawing draw(Backend backend, FixedFunctionFault fault = FixedFunctionFault::None) {
+    Drawing drawing;
+    const std::string file = ::testing::TempDir() + "kestrion-gles-" + std::to_string(getpid()) +
+                             "-" + std::to_string(int(backend)) + "-" + std::to_string(int(fault));
+    const pid_t child = fork();
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const std::string problem = drawInChild(backend, fault, file);
+        if (!problem.empty()) std::ofstream(file + ".problem") << problem;
+        _exit(problem.empty() ? 0 : 1);
+    }
+    int status = 0;
+    // Generous: a loaded machine may take a minute for what takes ten seconds alone.
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 3000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            drawing.problem = "the drawing took over five minutes";
+            return drawing;
+        }
+        usleep(100000);
+    }
+    std::ifstream problem(file + ".problem");
+    if (problem) drawing.problem.assign(std::istreambuf_iterator<char>(problem), {});
+    if (drawing.problem.empty() && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+        drawing.problem = "the drawing process ended with status " + std::to_string(status);
+    std::ifstream in(file, std::ios::binary);
+    drawing.matrices.resize(32);
+    in.read(reinterpret_cast<char*>(drawing.matrices.data()), 32 * sizeof(double));
+    const size_t size = bmpRowBytes(Width) * Height;
+    for (std::vector<uint8_t> frame(size);
+         in.read(reinterpret_cast<char*>(frame.data()), std::streamsize(size));)
+        drawing.frames.push_back(frame);
+    std::remove(file.c_str());
+    std::remove((file + ".problem").c_str());
+    return drawing;
+}
+
+struct Difference {
+    int maxChannel = 0;
+    double differingShare = 0; // pixels with a channel off by more than the tolerance
+    bool withinTolerance() const { return differingShare <= DifferingShareLimit; }
+};
+
+Difference compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    Difference d;
+    size_t differing = 0;
+    for (size_t p = 0; p + 2 < a.size(); p += 3) {
+        int worst = 0;
+        for (size_t c = 0; c < 3; ++c)
+            worst = std::max(worst, std::abs(int(a[p + c]) - int(b[p + c])));
+        d.maxChannel = std::max(d.maxChannel, worst);
+        if (worst > ChannelTolerance) ++differing;
+    }
+    d.differingShare = double(differing) / double(Width * Height);
+    return d;
+}
+
+// With KESTRION_GLES_PICTURES naming a folder, the frames are kept there as BMPs.
+void keepPictures(const Drawing& drawing, const char* name) {
+    const char* folder = std::getenv("KESTRION_GLES_PICTURES");
+    if (!folder) return;
+    for (size_t k = 0; k < drawing.frames.size(); ++k) {
+        std::ofstream out(std::string(folder) + "/" + name + "-" + std::to_string(k) + ".bmp",
+                          std::ios::binary);
+        const auto header = bmpHeader(Width, Height);
+        out.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
+        out.write(reinterpret_cast<const char*>(drawing.frames[k].data()),
+                  std::streamsize(drawing.frames[k].size()));
+    }
+}
+
+struct GLESLayerTest : ::testing::Test {
+    static Drawing Mesa;
+
+    static void SetUpTestSuite() {
+        std::string error;
+        if (!configureHeadlessBattle(ShipsPerSide, 1000000, 12345, &error)) {
+            Mesa.problem = "cannot write the data set: " + error;
+            return;
+        }
+        Mesa = draw(Backend::MesaFixedFunction);
+        keepPictures(Mesa, "mesa");
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(Mesa.problem.empty()) << Mesa.problem;
+        ASSERT_EQ(Mesa.frames.size(), size_t(Frames / CaptureEvery));
+    }
+};
+Drawing GLESLayerTest::Mesa;
+
+TEST_F(GLESLayerTest, DrawsTheBattleAsMesasFixedFunctionGLDoes) {
+    const Drawing layer = draw(Backend::Layer);
+    keepPictures(layer, "layer");
+    ASSERT_TRUE(layer.problem.empty()) << layer.problem;
+    ASSERT_EQ(layer.frames.size(), Mesa.frames.size());
+    // glGetDoublev answers as GL does, to float precision.
+    for (size_t k = 0; k < 32; ++k)
+        EXPECT_NEAR(layer.matrices[k], Mesa.matrices[k], 1e-5) << "matrix element " << k;
+    for (size_t k = 0; k < Mesa.frames.size(); ++k) {
+        const Difference d = compare(layer.frames[k], Mesa.frames[k]);
+        std::printf("frame %d: largest channel difference %d, %.3f%% of pixels off by more than "
+                    "%d\n",
+                    int(k + 1) * CaptureEvery, d.maxChannel, d.differingShare * 100,
+                    ChannelTolerance);
+        EXPECT_TRUE(d.withinTolerance())
+            << "frame " << (k + 1) * CaptureEvery << ": " << d.differingShare * 100 << "% differ";
+    }
+}
+
+TEST_F(GLESLayerTest, NoticesEachPlantedFault) {
+    const std::pair<FixedFunctionFault, const char*> faults[] = {
+        {FixedFunctionFault::NoLighting, "no-lighting"},
+        {FixedFunctionFault::WrongTextureUnit, "wrong-unit"},
+        {FixedFunctionFault::NoBlending, "no-blending"}};
+    for (const auto& [fault, name] : faults) {
+        const Drawing broken = draw(Backend::Layer, fault);
+        keepPictures(broken, name);
+        ASSERT_TRUE(broken.problem.empty()) << name << ": " << broken.problem;
+        ASSERT_EQ(broken.frames.size(), Mesa.frames.size());
+        int failing = 0;
+        for (size_t k = 0; k < Mesa.frames.size(); ++k) {
+            const Difference d = compare(broken.frames[k], Mesa.frames[k]);
+            std::printf("%s, frame %d: %.3f%% of pixels off\n", name, int(k + 1) * CaptureEvery,
+                        d.differingShare * 100);
+            if (!d.withinTolerance()) ++failing;
+        }
+        EXPECT_GT(failing, 0) << name << " went unnoticed";
+    }
+}
+
+// A context that lacks an entry point is named in the message; nothing is called.
+void KGL_APIENTRY unusedEntry() {}
+void* lookupAllBut(const char* name) {
+    return std::strcmp(name, "glVertexAttribPointer") == 0 ? nullptr
+                                                           : reinterpret_cast<void*>(unusedEntry);
+}
+
+TEST(GLESLayerInstall, NamesTheMissingEntryPoint) {
+    std::string error;
+    EXPECT_FALSE(installFixedFunctionLayer(lookupAllBut, error));
+    EXPECT_NE(error.find("glVertexAttribPointer"), std::string::npos) << error;
+    EXPECT_EQ(glDrawArrays, nullptr);
+}
+} // namespace
