@@ -8,19 +8,13 @@
 #include "data/scene.h"
 #include "gl/context.h"
 #include "gl/gl_table.h"
+#include "gl/gles/fixed_function.h"
 #include "platform/random.h"
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/run_start.h"
 #include "shell/web_fleets.h"
-
-#if __has_include("gl/gles/fixed_function.h")
-#include "gl/gles/fixed_function.h"
-#define KESTRION_GLES_LAYER 1
-#else
-#include "gl/null_gl.h"
-#endif
 
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
@@ -71,24 +65,19 @@ RenderingContext createWebGLContext(DeviceContext) {
     return context > 0 ? reinterpret_cast<RenderingContext>(static_cast<intptr_t>(context))
                        : nullptr;
 }
-#ifdef KESTRION_GLES_LAYER
 void* webglFunction(const char* name) {
     return emscripten_webgl_get_proc_address(name);
 }
-#endif
 int makeCurrent(DeviceContext, RenderingContext context) {
     const auto handle =
         static_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(reinterpret_cast<intptr_t>(context));
     if (emscripten_webgl_make_context_current(handle) != EMSCRIPTEN_RESULT_SUCCESS) return 0;
-#ifdef KESTRION_GLES_LAYER
+    // Our fixed-function layer over WebGL 2 answers the program's GL table.
     std::string error;
     if (!installFixedFunctionLayer(webglFunction, error)) {
         Message = "Our OpenGL layer cannot run on WebGL 2 here: " + error;
         return 0;
     }
-#else
-    installNullGL();
-#endif
     return 1;
 }
 void nothing() {}
@@ -167,9 +156,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     BuildFleets = buildFleetsFromPage;
     ScreenWidth = width > 0 ? width : 1;
     ScreenHeight = height > 0 ? height : 1;
-#ifdef KESTRION_GLES_LAYER
     setFixedFunctionFramebufferSize(ScreenWidth, ScreenHeight);
-#endif
     seedRandom(static_cast<uint32_t>(std::time(nullptr)));
     Message.clear();
     const ContextSetUp result = startRun(nullptr, webCalls());
@@ -191,9 +178,7 @@ EMSCRIPTEN_KEEPALIVE void kestrion_frame() {
 // The canvas's new size in pixels.
 EMSCRIPTEN_KEEPALIVE void kestrion_resize(int width, int height) {
     if (!Started) return;
-#ifdef KESTRION_GLES_LAYER
     setFixedFunctionFramebufferSize(width, height);
-#endif
     reshapeScene(width, height);
 }
 
