@@ -51,6 +51,15 @@ def click(page, selector):
     page.evaluate(f"document.querySelector({json.dumps(selector)}).click()")
 
 
+def user_click(page, selector):
+    """A click of the mouse on the element, as a user's (full screen needs one)."""
+    x, y = page.evaluate(f"(() => {{ const r = document.querySelector({json.dumps(selector)})"
+                         ".getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+    for kind in ("mousePressed", "mouseReleased"):
+        page.send("Input.dispatchMouseEvent",
+                  {"type": kind, "x": x, "y": y, "button": "left", "clickCount": 1})
+
+
 def shots(page, downloads, race_files, tries=8):
     """Screenshot button until a picture passes the picture checks (tiles, ships,
     beams in the races' colours); every picture must be a PNG of the canvas's
@@ -111,7 +120,8 @@ class Session:
 
 def case_battle(session):
     """The page loads, Start shows the battle, the screenshot button gives a PNG
-    that passes the picture checks; the fleets are kept for the next visit."""
+    that passes the picture checks, full screen comes and goes as the saver
+    does; the fleets are kept for the next visit."""
     known = races()
     page = session.page()
     if state(page) != "builder":
@@ -130,6 +140,18 @@ def case_battle(session):
     second = [name for name in known if fleets[1].startswith(name)]
     png = shots(page, session.downloads, [known[first[0]], known[second[0]]])
     shutil.copy(png, os.path.join(WORK, "battle.png"))
+
+    # Full screen from the button, as a user's click; a mouse move, and a key, leave it.
+    for leave in ("a mouse move", "a key"):
+        user_click(page, "#fullscreen")
+        page.wait_for("!!document.fullscreenElement", "full screen", 60)
+        if leave == "a key":
+            page.send("Input.dispatchKeyEvent", {"type": "keyDown", "key": "a", "code": "KeyA"})
+        else:
+            time.sleep(1)
+            for x, y in ((100, 100), (110, 104)):
+                page.send("Input.dispatchMouseEvent", {"type": "mouseMoved", "x": x, "y": y})
+        page.wait_for("!document.fullscreenElement", f"{leave} to leave full screen", 60)
 
     # Kept: a new visit without fleets in the address shows the same ones.
     again = session.page()
