@@ -161,8 +161,9 @@ def case_battle(session):
 
 
 def case_address(session):
-    """Fleets in the address start the battle at once and are the ones that fly;
-    bad fleets in the address give a clear message."""
+    """Fleets in the address start the battle at once and are the ones that fly,
+    also when the address changes under a running battle; a new size reshapes
+    it; bad fleets in the address give a clear message."""
     known = races()
     names = sorted(known)
     one, two, three = names[0], names[1], names[2]
@@ -173,6 +174,18 @@ def case_address(session):
             and shown[1].startswith(f"{three} × 4")):
         raise Failure(f"the page took the fleets as {shown}")
     shots(page, session.downloads, [known[one], known[two], known[three]])
+
+    # A new address while the battle runs puts its fleets into it; a new window
+    # size reshapes the view, and the screenshot follows the canvas.
+    four = names[3]
+    page.evaluate(f"location.hash = 'alliance1={four}:4&alliance2={two}:4'")
+    page.wait_for(f"document.querySelectorAll('.entries')[0].textContent.startsWith('{four} × 4')",
+                  "the new address's fleets")
+    page.send("Emulation.setDeviceMetricsOverride",
+              {"width": 641, "height": 400, "deviceScaleFactor": 1, "mobile": False})
+    page.wait_for("document.getElementById('canvas').width === 641 && "
+                  "document.getElementById('canvas').height === 400", "the canvas at 641 x 400")
+    shots(page, session.downloads, [known[four], known[two]])
 
     for fragment, expected in [("#alliance1=Nobody:5", "unknown race \"Nobody\""),
                                (f"#alliance2={one}:0", "is not a number from 1 to 500"),
