@@ -7,6 +7,7 @@
   const $ = (id) => document.getElementById(id);
   const canvas = $('canvas');
   const storageKey = 'kestrion.fleets';
+  const largestRaceFile = 128 * 1048576;
   let program = null;
   let catalogue = { races: [], maxEntryShips: 500, maxFleetShips: 1000 };
   const fleets = [[], []];
@@ -77,7 +78,8 @@
   const raceByName = (name) => catalogue.races.find((race) => race.name === name);
 
   function fragmentOf(lists) {
-    const text = (list) => list.map((e) => encodeURIComponent(e.race) + ':' + e.ships).join(',');
+    const text = (list) =>
+      list.map((e) => encodeURIComponent(e.race) + ':' + encodeURIComponent(String(e.ships))).join(',');
     return 'alliance1=' + text(lists[0]) + '&alliance2=' + text(lists[1]);
   }
 
@@ -148,18 +150,21 @@
 
   sections.forEach((section, side) => {
     section.querySelector('.race').addEventListener('change', () => describe(section));
+    section.querySelector('.ships').addEventListener('keydown', (event) => {
+      if (event.key === 'Enter') section.querySelector('.add-entry').click();
+    });
     section.querySelector('.add-entry').addEventListener('click', () => {
       const race = section.querySelector('.race').value;
       const ships = section.querySelector('.ships').value.trim();
       if (!race) return showMessage('There is no race to add; drop a race file onto the page.');
       // The program's own rules decide: 1 to N ships an entry, at most M a side.
       const lists = [fleets[0].slice(), fleets[1].slice()];
-      lists[side].push({ race, ships: Number(ships) });
-      const candidate = fragmentOf(lists).replace(/:NaN\b/, ':' + encodeURIComponent(ships));
-      const problem = call('kestrion_check_fleets', [candidate]);
+      lists[side].push({ race, ships });
+      const problem = call('kestrion_check_fleets', [fragmentOf(lists)]);
       if (problem) return showMessage(problem);
       showMessage('');
       fleets[side] = lists[side];
+      fleets[side][fleets[side].length - 1].ships = Number(ships);
       showFleets();
     });
   });
@@ -251,6 +256,9 @@
     }
   });
 
+  canvas.addEventListener('webglcontextlost', () =>
+    notice('The browser took the battle\'s WebGL context away. Reload the page to start again.', true));
+
   $('start').addEventListener('click', () => start(fragmentOf(fleets)));
   $('fleets').addEventListener('click', () => {
     $('builder').hidden ? showBuilder() : ($('builder').hidden = true);
@@ -312,6 +320,12 @@
         problems.push(`${file.name} is not a race file (*.ast)`);
         continue;
       }
+      // The program holds the file and what is read from it in its own memory.
+      if (file.size > largestRaceFile) {
+        problems.push(`${file.name} is ${megabytes(file.size)} MB; the page takes race files up to ` +
+          `${megabytes(largestRaceFile)} MB`);
+        continue;
+      }
       const bytes = new Uint8Array(await file.arrayBuffer());
       program.FS.writeFile('/dropped.ast', bytes);
       const problem = call('kestrion_add_race', ['/dropped.ast', file.name]);
@@ -354,7 +368,10 @@
   // --- Start-up ---------------------------------------------------------------
   async function main() {
     try {
-      program = await createKestrion({ canvas });
+      program = await createKestrion({
+        canvas,
+        onAbort: (what) => notice(`The battle stopped (${what}). Reload the page to start again.`, true),
+      });
       await loadDataSet();
     } catch (error) {
       $('loading-text').textContent =

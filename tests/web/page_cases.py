@@ -272,6 +272,15 @@ def case_races(session):
                   f"side.querySelector('.race').value = {json.dumps(other)};"
                   "side.querySelector('.ships').value = '6';"
                   "side.querySelector('.add-entry').click(); })()")
+    # The builder keeps to the options' bounds: an entry over them is refused.
+    chosen = page.evaluate("[...document.querySelectorAll('.entries')].map(l => l.textContent)")
+    page.evaluate("(() => { const side = document.querySelectorAll('.alliance')[0];"
+                  "side.querySelector('.ships').value = '501';"
+                  "side.querySelector('.add-entry').click(); })()")
+    refused = text_of(page, "#message")
+    if "is not a number from 1 to 500" not in refused or chosen != page.evaluate(
+            "[...document.querySelectorAll('.entries')].map(l => l.textContent)"):
+        raise Failure(f"an entry of 501 ships gave {refused!r} and the lists {chosen}")
     click(page, "#start")
     wait_running(page)
     if "Wedgeling:6" not in page.evaluate("location.hash"):
