@@ -11,8 +11,7 @@
 
 namespace {
 // Enumerants of OpenGL 1.1 the program table does not name but callers may pass.
-constexpr GLenum Points = 0x0000, LineLoop = 0x0002, LineStrip = 0x0003;
-constexpr GLenum TriangleStrip = 0x0005, TriangleFan = 0x0006, Quads = 0x0007;
+constexpr GLenum TriangleFan = 0x0006, Quads = 0x0007;
 constexpr GLenum QuadStrip = 0x0008, Polygon = 0x0009;
 constexpr GLenum Flat = 0x1D00, Clamp = 0x2900, Luminance = 0x1909;
 constexpr GLenum Nearest = 0x2600;
@@ -72,12 +71,15 @@ struct Uniforms {
     GLint texturing[Units], sampler[Units], pointSize;
 };
 
+// Uniform groups, sent again only when their state changed.
+enum DirtyGroup : unsigned { MatricesDirty = 1, TextureMatricesDirty = 2, SettingsDirty = 4 };
+
 struct LayerState {
     GLESCalls es = {};
     GLuint program = 0, vertexShader = 0, fragmentShader = 0, vertexArrayObject = 0;
     GLuint streamBuffer = 0;
     Uniforms uniforms = {};
-    bool dirty = true; // uniforms to send before the next draw
+    unsigned dirty = ~0u; // the uniform groups to send before the next draw
 
     std::array<std::vector<Matrix>, TextureStack + Units> stacks;
     GLenum matrixMode = GL_MODELVIEW;
@@ -125,10 +127,14 @@ std::vector<Matrix>& currentStack() {
     }
 }
 
+void matrixChanged() {
+    State.dirty |= State.matrixMode == GL_TEXTURE ? TextureMatricesDirty : MatricesDirty;
+}
+
 void multiplyCurrent(const Matrix& m) {
     Matrix& top = currentStack().back();
     top = multiply(top, m);
-    State.dirty = true;
+    matrixChanged();
 }
 
 // The ES unit a program unit's binds go to: swapped only by the planted fault.
@@ -176,28 +182,34 @@ std::array<float, 16> toFloat(const Matrix& m) {
 void sendUniforms() {
     const GLESCalls& es = State.es;
     const Uniforms& u = State.uniforms;
-    const Matrix& modelview = State.stacks[ModelviewStack].back();
-    const Matrix& projection = State.stacks[ProjectionStack].back();
-    es.UniformMatrix4fv(u.modelviewProjection, 1, GL_FALSE,
-                        toFloat(multiply(projection, modelview)).data());
-    es.UniformMatrix4fv(u.modelview, 1, GL_FALSE, toFloat(modelview).data());
-    es.UniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, normalMatrix(modelview).data());
-    const bool lit = State.lighting && Fault != FixedFunctionFault::NoLighting;
-    es.Uniform1i(u.lighting, lit ? 1 : 0);
-    es.Uniform1i(u.normalize, State.normalize ? 1 : 0);
-    static const float dark[4] = {0, 0, 0, 0};
-    es.Uniform4fv(u.lightPosition, 1, State.lightPosition);
-    es.Uniform4fv(u.lightAmbient, 1, State.light0 ? State.lightAmbient : dark);
-    es.Uniform4fv(u.lightDiffuse, 1, State.light0 ? State.lightDiffuse : dark);
-    es.Uniform4fv(u.lightSpecular, 1, State.light0 ? State.lightSpecular : dark);
-    for (int unit = 0; unit < Units; ++unit) {
-        es.UniformMatrix4fv(u.textureMatrix[unit], 1, GL_FALSE,
-                            toFloat(State.stacks[size_t(TextureStack + unit)].back()).data());
-        const bool on = State.texturing[unit] && textureComplete(State.boundTexture[unit]);
-        es.Uniform1i(u.texturing[unit], on ? 1 : 0);
+    if (State.dirty & MatricesDirty) {
+        const Matrix& modelview = State.stacks[ModelviewStack].back();
+        const Matrix& projection = State.stacks[ProjectionStack].back();
+        es.UniformMatrix4fv(u.modelviewProjection, 1, GL_FALSE,
+                            toFloat(multiply(projection, modelview)).data());
+        es.UniformMatrix4fv(u.modelview, 1, GL_FALSE, toFloat(modelview).data());
+        es.UniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, normalMatrix(modelview).data());
     }
-    es.Uniform1f(u.pointSize, State.pointSize);
-    State.dirty = false;
+    if (State.dirty & TextureMatricesDirty)
+        for (int unit = 0; unit < Units; ++unit)
+            es.UniformMatrix4fv(u.textureMatrix[unit], 1, GL_FALSE,
+                                toFloat(State.stacks[size_t(TextureStack + unit)].back()).data());
+    if (State.dirty & SettingsDirty) {
+        const bool lit = State.lighting && Fault != FixedFunctionFault::NoLighting;
+        es.Uniform1i(u.lighting, lit ? 1 : 0);
+        es.Uniform1i(u.normalize, State.normalize ? 1 : 0);
+        static const float dark[4] = {0, 0, 0, 0};
+        es.Uniform4fv(u.lightPosition, 1, State.lightPosition);
+        es.Uniform4fv(u.lightAmbient, 1, State.light0 ? State.lightAmbient : dark);
+        es.Uniform4fv(u.lightDiffuse, 1, State.light0 ? State.lightDiffuse : dark);
+        es.Uniform4fv(u.lightSpecular, 1, State.light0 ? State.lightSpecular : dark);
+        for (int unit = 0; unit < Units; ++unit) {
+            const bool on = State.texturing[unit] && textureComplete(State.boundTexture[unit]);
+            es.Uniform1i(u.texturing[unit], on ? 1 : 0);
+        }
+        es.Uniform1f(u.pointSize, State.pointSize);
+    }
+    State.dirty = 0;
 }
 
 // Draws vertices in a GL 1.1 mode: quads, quad strips and polygons become
@@ -464,7 +476,7 @@ void KGL_APIENTRY ff_glBindTexture(GLenum target, GLuint texture) {
     State.boundTexture[State.activeUnit] = texture;
     recordOf(texture);
     State.es.BindTexture(GL_TEXTURE_2D, texture);
-    State.dirty = true;
+    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glBlendFunc(GLenum sfactor, GLenum dfactor) {
@@ -522,7 +534,7 @@ void setCapability(GLenum cap, bool on) {
         if (cap < GL_LIGHT0 || cap > GL_LIGHT0 + 7) raise(gles::INVALID_ENUM);
         return;
     }
-    State.dirty = true;
+    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glEnable(GLenum cap) {
@@ -566,7 +578,7 @@ void KGL_APIENTRY ff_glDrawArrays(GLenum mode, GLint first, GLsizei count) {
     State.vertices.resize(size_t(count));
     for (GLsizei k = 0; k < count; ++k) {
         Vertex& v = State.vertices[size_t(k)];
-        v.position[2] = 0.0f;
+        v = Vertex{}; // values an array of fewer components leaves are 0
         fetch(State.vertexArray, first + k, v.position, 3);
         if (State.normalArray.enabled && State.normalArray.pointer)
             fetch(State.normalArray, first + k, v.normal, 3);
@@ -683,12 +695,12 @@ void KGL_APIENTRY ff_glLightfv(GLenum light, GLenum pname, const GLfloat* params
     default:
         return; // spot and attenuation keep their defaults
     }
-    State.dirty = true;
+    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glLoadIdentity() {
     currentStack().back() = identity();
-    State.dirty = true;
+    matrixChanged();
 }
 
 void KGL_APIENTRY ff_glMatrixMode(GLenum mode) {
@@ -735,14 +747,14 @@ void KGL_APIENTRY ff_glPixelStorei(GLenum pname, GLint param) {
 void KGL_APIENTRY ff_glPointSize(GLfloat size) {
     if (size <= 0) return raise(gles::INVALID_VALUE);
     State.pointSize = size;
-    State.dirty = true;
+    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glPopMatrix() {
     std::vector<Matrix>& stack = currentStack();
     if (stack.size() <= 1) return raise(gles::STACK_UNDERFLOW);
     stack.pop_back();
-    State.dirty = true;
+    matrixChanged();
 }
 
 void KGL_APIENTRY ff_glPushMatrix() {
@@ -855,11 +867,12 @@ void KGL_APIENTRY ff_glTexImage2D(GLenum target, GLint level, GLint internalform
             }
         data = converted.data();
     }
+    if (State.boundTexture[State.activeUnit] == 0) return; // as for glTexParameterf
     const GLenum esFormat = to == 3 ? GL_RGB : GL_RGBA;
     State.es.TexImage2D(GL_TEXTURE_2D, level, GLint(esFormat), width, height, 0, esFormat,
                         GL_UNSIGNED_BYTE, data);
     if (level == 0) recordOf(State.boundTexture[State.activeUnit]).hasImage = true;
-    State.dirty = true;
+    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glTexParameterf(GLenum target, GLenum pname, GLfloat param) {
@@ -869,9 +882,11 @@ void KGL_APIENTRY ff_glTexParameterf(GLenum target, GLenum pname, GLfloat param)
     if (pname == GL_TEXTURE_MIN_FILTER) {
         recordOf(State.boundTexture[State.activeUnit]).wantsMipmaps =
             value != GLint(GL_LINEAR) && value != GLint(Nearest);
-        State.dirty = true;
+        State.dirty |= SettingsDirty;
     }
-    State.es.TexParameteri(GL_TEXTURE_2D, pname, value);
+    // WebGL has no texture object 0 to set; the layer never draws with it anyway.
+    if (State.boundTexture[State.activeUnit] != 0)
+        State.es.TexParameteri(GL_TEXTURE_2D, pname, value);
 }
 
 void KGL_APIENTRY ff_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
