@@ -4,10 +4,6 @@ set(KESTRION_WEB_SITE ${CMAKE_BINARY_DIR}/site CACHE PATH "Folder the web page i
 set(KESTRION_WEB_DATA ${KESTRION_WEB_SITE}/data)
 
 file(GLOB KESTRION_SHELL_WEB CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/web/*.cpp)
-# clang (Emscripten's compiler) flags the layer's table of primitive names that
-# gcc lets pass; they document the enumeration the layer maps.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/gl/gles/fixed_function.cpp PROPERTIES
-                            COMPILE_OPTIONS -Wno-unused-const-variable)
 
 add_executable(kestrion_web ${KESTRION_SHELL_WEB})
 set_target_properties(kestrion_web PROPERTIES OUTPUT_NAME kestrion SUFFIX .js
