@@ -12,7 +12,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
+from devtools import CHROMIUM, Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
 
 SITE = os.environ["WEB_SITE"]
 INSPECT = os.environ["E2E_INSPECT"]
@@ -301,6 +301,10 @@ def main():
         if not os.path.exists(needed):
             print(f"{needed} is missing; run scripts/build web", file=sys.stderr)
             return 1
+    if not os.access(CHROMIUM, os.X_OK):
+        print(f"{CHROMIUM} is missing; install chromium-headless-shell (scripts/setup)",
+              file=sys.stderr)
+        return 1
     session = Session()
     try:
         step(session)
