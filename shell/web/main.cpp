@@ -119,6 +119,8 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_races() {
     return answer(catalogueJson(scanRaceCatalogue(DataFolder)));
 }
 
+EMSCRIPTEN_KEEPALIVE void kestrion_resize(int width, int height);
+
 // The fleets of an address (the fragment, "#" optional) for the fleet builder.
 EMSCRIPTEN_KEEPALIVE const char* kestrion_read_address(const char* fragment) {
     return answer(addressFleetsJson(parseFleetAddress(fragment)));
@@ -144,6 +146,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     if (!addressFleetEntries(fleets, scanRaceCatalogue(DataFolder), FleetEntries, error))
         return answer(error);
     if (Started) {
+        if (width != ScreenWidth || height != ScreenHeight) kestrion_resize(width, height);
         releaseFleet(Fleets[0]);
         releaseFleet(Fleets[1]);
         if (!BuildFleets())
