@@ -375,8 +375,8 @@
       await loadDataSet();
     } catch (error) {
       $('loading-text').textContent =
-        'The battle could not be loaded: ' + error.message +
-        (location.protocol === 'file:' ? ' Serve this folder over HTTP (scripts/web) instead of opening the file.' : ' Reload the page to try again.');
+        'The battle could not be loaded: ' + String(error.message || error).replace(/\.?$/, '. ') +
+        (location.protocol === 'file:' ? 'Serve this folder over HTTP (scripts/web) instead of opening the file.' : 'Reload the page to try again.');
       stats.state = 'failed';
       return;
     }
