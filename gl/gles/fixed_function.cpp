@@ -969,7 +969,7 @@ bool installFixedFunctionLayer(GLESLookup lookup, std::string& error) {
     releaseFixedFunctionLayer();
     if (!lookup || !bindES(lookup, error)) {
         if (!lookup) error = "no way to look OpenGL ES 3 functions up";
-        State = LayerState();
+        State.es = GLESCalls();
         return false;
     }
     if (!buildProgram(error)) {
@@ -982,7 +982,7 @@ bool installFixedFunctionLayer(GLESLookup lookup, std::string& error) {
         stack.assign(1, identity());
     State.vendor = "Kestrion";
     State.renderer = "Kestrion fixed-function layer over " + esString(GL_RENDERER);
-    State.version = "1.3 Kestrion fixed-function layer over " + esString(GL_VERSION);
+    State.version = "1.1 Kestrion fixed-function layer over " + esString(GL_VERSION);
     if (State.width > 0 && State.height > 0) State.es.Viewport(0, 0, State.width, State.height);
 
 #define KGL_CORE(ret, name, params, args) name = ff_##name;
