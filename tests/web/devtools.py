@@ -2,6 +2,7 @@
 (--remote-debugging-pipe: commands on fd 3, answers on fd 4, each message JSON
 ended by a NUL byte), and a static file server for the page. Standard library only."""
 import base64
+import ctypes
 import fcntl
 import functools
 import http.server
@@ -93,6 +94,8 @@ class Browser:
             os.dup2(to_chrome_r, 3)
             os.dup2(from_chrome_w, 4)
             os.setsid()
+            # Should this process be killed (a test's time-out), the browser goes too.
+            ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
         arguments = [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu",
                      "--use-angle=swiftshader", "--enable-unsafe-swiftshader",

@@ -7,6 +7,7 @@ import glob
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -306,6 +307,8 @@ def main():
               file=sys.stderr)
         return 1
     session = Session()
+    # ctest ends a test that overruns with SIGTERM: clean up as on any failure.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     try:
         step(session)
     except Failure as failure:
