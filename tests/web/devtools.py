@@ -84,8 +84,8 @@ def high(fd):
 class Browser:
     """One headless Chromium with a fresh profile; close() ends it."""
 
-    def __init__(self, width=800, height=600, extra=()):
-        self.profile = tempfile.mkdtemp(prefix="kestrion-chromium-")
+    def __init__(self, width=800, height=600, extra=(), folder=None):
+        self.profile = tempfile.mkdtemp(prefix="kestrion-chromium-", dir=folder)
         # Kept above fd 4, so that the child's dup2 onto 3 and 4 makes new descriptors.
         to_chrome_r, self.to_chrome, self.from_chrome, from_chrome_w = (
             high(fd) for fd in (*os.pipe(), *os.pipe()))

@@ -100,7 +100,7 @@ def shots(page, downloads, race_files, tries=8):
 class Session:
     def __init__(self):
         self.server = Server(SITE)
-        self.browser = Browser()
+        self.browser = Browser(folder=WORK)  # a killed run's profile goes with the next run
         self.downloads = os.path.join(WORK, "downloads")
         os.makedirs(self.downloads, exist_ok=True)
         self.browser.send("Browser.setDownloadBehavior",
