@@ -1,4 +1,6 @@
-// The saver window's rendering context, set up once when the window is created.
+// The saver window's rendering context, set up once when the window is created:
+// the system's calls for it, and the driver's swap. The order of the steps, with
+// the scene between them, is the shell's (shell/run_start.h).
 #pragma once
 #include "gl/wgl.h"
 #include "platform/library.h"
@@ -27,19 +29,16 @@ struct ContextSetUpCalls {
 // and exit(); getDC, restoreDisplayMode and postQuit are left null.
 ContextSetUpCalls driverContextCalls();
 
+// What a run's start (startRun in shell/run_start.h) ended with.
 enum class ContextSetUp {
     Ready,       // every step done
     QuitPosted,  // a step failed; the quit message is posted
     ProcessEnded // the scene could not be loaded; endProcess(0) was called
 };
 
-// Device context, pixel format, context, make-current, the multitexture test,
-// the scene, the swap entry point and the smoke list, in that order.
-ContextSetUp setUpRenderingContext(void* window, const ContextSetUpCalls& calls);
-
 // The frame driver's swap: SwapBuffersEntry(WindowDC), result not examined.
 void swapThroughDriver();
 
-// Windows only: the whole set-up for the saver window's WM_CREATE, with the
-// GDI pixel-format functions installed. The caller answers WM_CREATE with 1.
+// Windows only: the run's start (startRun) for the saver window's WM_CREATE,
+// with the GDI pixel-format functions installed. The caller answers WM_CREATE with 1.
 void setUpWindowContext(void* window);

@@ -1,6 +1,7 @@
 #include "gl/glx/glx_context.h"
 
 #include "gl/binding.h"
+#include "shell/run_start.h"
 
 namespace {
 // The GLX attribute names used here (values from the GLX protocol).
@@ -136,7 +137,7 @@ ContextSetUp setUpGlxContext(GlxTarget& target) {
     calls.endProcess = endProcess;
     calls.findSwapBuffers = findSwap;
     Current = &target;
-    const ContextSetUp result = setUpRenderingContext(&target, calls);
+    const ContextSetUp result = startRun(&target, calls);
     Current = nullptr;
     return result;
 }

@@ -1,7 +1,7 @@
 // GLX glue for the Linux program: the visual, the context, make-current and
 // swap, each GLX function looked up by name in the bound GL library. The
-// window's context set-up runs through the same setUpRenderingContext as on
-// Windows, with these calls in place of the wgl ones.
+// window's run starts through the same startRun as on Windows, with these
+// calls in place of the wgl ones.
 #pragma once
 #include "gl/context.h"
 
@@ -30,7 +30,7 @@ XVisualInfo* chooseGlxVisual(Display* display, int screen);
 // draw double-buffered into it.
 XVisualInfo* glxVisualOfWindow(Display* display, Window window);
 
-// The context set-up of the saver for `target` (visual already chosen).
+// The run's start (startRun) for `target` (visual already chosen).
 ContextSetUp setUpGlxContext(GlxTarget& target);
 
 // Releases the context; the display stays open.

@@ -4,6 +4,7 @@
 #include "gl/wgl.h"
 #include "gl/context.h"
 #include "shell/display_mode.h"
+#include "shell/run_start.h"
 
 #include <cstddef>
 #include <windows.h>
@@ -69,5 +70,5 @@ void setUpWindowContext(void* window) {
     calls.getDC = windowDC;
     calls.restoreDisplayMode = RestoreDisplayMode;
     calls.postQuit = postQuit;
-    setUpRenderingContext(window, calls);
+    startRun(window, calls);
 }

@@ -11,6 +11,7 @@
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/memory_settings.h"
+#include "shell/run_start.h"
 #include "shell/settings.h"
 #include "tests/support/effects_files.h"
 #include "tests/support/race_files.h"
@@ -275,7 +276,7 @@ struct GLPixelsTest : ::testing::Test {
     static ContextSetUp setUpContext() {
         ContextSetUpCalls calls = {glxDisplay, glxPixelFormat, glxCreate, glxMakeCurrent,
                                    ignore,     countQuit,      countEnd,  findFinish};
-        return setUpRenderingContext(nullptr, calls);
+        return startRun(nullptr, calls);
     }
 
     // The frame as it ended up on the screen, row 0 at the top.

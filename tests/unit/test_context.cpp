@@ -9,6 +9,7 @@
 #include "shell/frame.h"
 #include "shell/memory_settings.h"
 #include "shell/messages.h"
+#include "shell/run_start.h"
 #include "tests/support/effects_files.h"
 #include "tests/support/race_files.h"
 #include "tests/support/recording_gl.h"
@@ -254,7 +255,7 @@ struct ContextTest : ::testing::Test {
 } // namespace
 
 TEST_F(ContextTest, AllStepsRunInOrderAndInstallTheSwap) {
-    EXPECT_EQ(setUpRenderingContext(window, calls), ContextSetUp::Ready);
+    EXPECT_EQ(startRun(window, calls), ContextSetUp::Ready);
     EXPECT_EQ(Log, (std::vector<std::string>{"GetDC", "SetupPixelFormat 16 16", "wglCreateContext",
                                              "wglMakeCurrent", "find wglSwapBuffers"}));
     EXPECT_EQ(WindowDC, TheDC);
@@ -277,12 +278,12 @@ TEST_F(ContextTest, AllStepsRunInOrderAndInstallTheSwap) {
 
 TEST_F(ContextTest, MultitextureIsAPlainSubstringTest) {
     RecordingGL.extensions = "GL_EXT_bgra GL_ARB_multitexture_plus";
-    setUpRenderingContext(window, calls);
+    startRun(window, calls);
     EXPECT_EQ(MultitextureAvailable, 1);
 
     MultitextureAvailable = 1;
     installRecordingGL("GL_EXT_bgra GL_ARB_texture_env_add");
-    setUpRenderingContext(window, calls);
+    startRun(window, calls);
     EXPECT_EQ(MultitextureAvailable, 0);
     EXPECT_EQ(findCall("glActiveTextureARB"), -1);
     EXPECT_EQ(findCall("glClientActiveTextureARB"), -1);
@@ -290,14 +291,14 @@ TEST_F(ContextTest, MultitextureIsAPlainSubstringTest) {
 
 TEST_F(ContextTest, EarlyFailuresPostQuitAndStop) {
     PixelFormatResult = 0;
-    EXPECT_EQ(setUpRenderingContext(window, calls), ContextSetUp::QuitPosted);
+    EXPECT_EQ(startRun(window, calls), ContextSetUp::QuitPosted);
     EXPECT_EQ(Log,
               (std::vector<std::string>{"GetDC", "SetupPixelFormat 16 16", "PostQuitMessage"}));
 
     Log.clear();
     PixelFormatResult = 1;
     CreatedContext = nullptr;
-    EXPECT_EQ(setUpRenderingContext(window, calls), ContextSetUp::QuitPosted);
+    EXPECT_EQ(startRun(window, calls), ContextSetUp::QuitPosted);
     EXPECT_EQ(Log.back(), "PostQuitMessage");
     EXPECT_EQ(std::count(Log.begin(), Log.end(), "wglMakeCurrent"), 0);
     EXPECT_TRUE(RecordingGL.calls.empty());
@@ -307,7 +308,7 @@ TEST_F(ContextTest, EarlyFailuresPostQuitAndStop) {
 
 TEST_F(ContextTest, AContextThatCannotBeMadeCurrentIsReportedAndTheModeRestored) {
     MakeCurrentResult = 0;
-    EXPECT_EQ(setUpRenderingContext(window, calls), ContextSetUp::QuitPosted);
+    EXPECT_EQ(startRun(window, calls), ContextSetUp::QuitPosted);
     EXPECT_EQ(Messages,
               (std::vector<std::string>{"Your 3d Card does not support 1024x768 / Error"}));
     EXPECT_EQ(Log, (std::vector<std::string>{"GetDC", "SetupPixelFormat 16 16", "wglCreateContext",
@@ -317,7 +318,7 @@ TEST_F(ContextTest, AContextThatCannotBeMadeCurrentIsReportedAndTheModeRestored)
 
 TEST_F(ContextTest, AMissingSceneEndsTheProcessSilently) {
     std::remove((directory.path + "Explosion.as").c_str());
-    EXPECT_EQ(setUpRenderingContext(window, calls), ContextSetUp::ProcessEnded);
+    EXPECT_EQ(startRun(window, calls), ContextSetUp::ProcessEnded);
     EXPECT_EQ(Log.back(), "end 0");
     EXPECT_TRUE(Messages.empty());
     EXPECT_EQ(FrameSwap, nullptr);
@@ -325,7 +326,7 @@ TEST_F(ContextTest, AMissingSceneEndsTheProcessSilently) {
 
 TEST_F(ContextTest, NoSwapEntryPostsQuitAfterTheScene) {
     SwapEntry = nullptr;
-    EXPECT_EQ(setUpRenderingContext(window, calls), ContextSetUp::QuitPosted);
+    EXPECT_EQ(startRun(window, calls), ContextSetUp::QuitPosted);
     EXPECT_EQ(Log.back(), "PostQuitMessage");
     EXPECT_NE(findCall("glTexImage2D"), -1);
     EXPECT_NE(PuffListHead, nullptr);

@@ -1,0 +1,47 @@
+# The web page: kestrion.js and kestrion.wasm (Emscripten), the page's own
+# files and the default data set, in one folder for any static web host.
+set(KESTRION_WEB_SITE ${CMAKE_BINARY_DIR}/site CACHE PATH "Folder the web page is written to")
+set(KESTRION_WEB_DATA ${KESTRION_WEB_SITE}/data)
+
+file(GLOB KESTRION_SHELL_WEB CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/web/*.cpp)
+
+add_executable(kestrion_web ${KESTRION_SHELL_WEB})
+set_target_properties(kestrion_web PROPERTIES OUTPUT_NAME kestrion SUFFIX .js
+                      RUNTIME_OUTPUT_DIRECTORY ${KESTRION_WEB_SITE})
+target_link_libraries(kestrion_web PRIVATE kestrion_core)
+target_link_options(
+  kestrion_web PRIVATE
+  -sENVIRONMENT=web
+  -sMODULARIZE=1
+  -sEXPORT_NAME=createKestrion
+  -sALLOW_MEMORY_GROWTH=1
+  -sFORCE_FILESYSTEM=1
+  -sMIN_WEBGL_VERSION=2
+  -sMAX_WEBGL_VERSION=2
+  -sEXPORTED_RUNTIME_METHODS=FS,ccall
+  -sEXPORTED_FUNCTIONS=_kestrion_races,_kestrion_read_address,_kestrion_check_fleets,_kestrion_start,_kestrion_frame,_kestrion_resize,_kestrion_add_race)
+
+# The page's own files beside the program.
+set(KESTRION_WEB_PAGE index.html page.css page.js)
+set(page_outputs "")
+foreach(file ${KESTRION_WEB_PAGE})
+  add_custom_command(
+    OUTPUT ${KESTRION_WEB_SITE}/${file}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/shell/web/${file} ${KESTRION_WEB_SITE}/${file}
+    DEPENDS ${CMAKE_SOURCE_DIR}/shell/web/${file})
+  list(APPEND page_outputs ${KESTRION_WEB_SITE}/${file})
+endforeach()
+add_custom_target(kestrion_web_page ALL DEPENDS ${page_outputs})
+
+# The data set from the native forge, and the list of its files with their
+# sizes that the page loads it by (and measures its progress bar against).
+if(KESTRION_FORGE)
+  add_custom_command(
+    OUTPUT ${KESTRION_WEB_DATA}/Explosion.as ${KESTRION_WEB_DATA}/files.json
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KESTRION_WEB_DATA}
+    COMMAND ${KESTRION_FORGE} defaults ${KESTRION_WEB_DATA}
+    COMMAND ${CMAKE_COMMAND} -DFOLDER=${KESTRION_WEB_DATA} -P ${CMAKE_SOURCE_DIR}/cmake/web_files.cmake
+    DEPENDS ${KESTRION_FORGE} ${CMAKE_SOURCE_DIR}/cmake/web_files.cmake
+    COMMENT "Writing the default data set for the web page")
+  add_custom_target(kestrion_web_data ALL DEPENDS ${KESTRION_WEB_DATA}/files.json)
+endif()

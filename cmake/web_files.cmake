@@ -1,0 +1,12 @@
+# Writes FOLDER/files.json: the data files the web page loads, with their sizes.
+file(GLOB races RELATIVE ${FOLDER} ${FOLDER}/*.ast)
+list(SORT races)
+set(json "{\"files\":[")
+set(separator "")
+foreach(name ${races} Explosion.as)
+  file(SIZE ${FOLDER}/${name} size)
+  string(APPEND json "${separator}{\"name\":\"${name}\",\"size\":${size}}")
+  set(separator ",")
+endforeach()
+string(APPEND json "]}\n")
+file(WRITE ${FOLDER}/files.json "${json}")

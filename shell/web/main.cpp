@@ -1,0 +1,203 @@
+// The battle on a web page. The page fetches the data set into /data/ of the
+// in-memory file system, builds the fleets with these functions and then calls
+// kestrion_frame once per animation frame; everything else is the same core as
+// on Windows and Linux: the run's start, RunFrame, the clock and the readers.
+#include "data/catalogue.h"
+#include "data/fleet.h"
+#include "data/formats.h"
+#include "data/scene.h"
+#include "gl/context.h"
+#include "gl/gl_table.h"
+#include "gl/gles/fixed_function.h"
+#include "platform/random.h"
+#include "shell/display.h"
+#include "shell/frame.h"
+#include "shell/messages.h"
+#include "shell/run_start.h"
+#include "shell/web_fleets.h"
+
+#include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+const std::string DataFolder = "/data/";
+const char* const Canvas = "#canvas";
+
+std::vector<std::string> FleetEntries[2];
+bool Started = false;
+std::string Answer;  // what the last call hands back to the page
+std::string Message; // a message box's text, shown on the page instead
+
+bool buildFleetsFromPage() {
+    return assembleFleetFromEntries(FleetEntries[0], 1, DataFolder) &&
+           assembleFleetFromEntries(FleetEntries[1], 2, DataFolder);
+}
+
+int messageForThePage(MessageOwner, const char* text, const char* caption, unsigned) {
+    Message = std::string(caption) + ": " + text;
+    return 1;
+}
+
+// The system side of the run's start: the canvas stands for the window.
+DeviceContext canvasAsDC(void*) {
+    return const_cast<char*>(Canvas);
+}
+int32_t noPixelFormat(DeviceContext, int, int) {
+    return 1;
+}
+RenderingContext createWebGLContext(DeviceContext) {
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.majorVersion = 2;
+    attributes.minorVersion = 0;
+    attributes.alpha = false;
+    attributes.depth = true;
+    attributes.antialias = false;
+    attributes.premultipliedAlpha = false;
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
+        emscripten_webgl_create_context(Canvas, &attributes);
+    if (context <= 0) Message = "This browser offers no WebGL 2 on this canvas.";
+    return context > 0 ? reinterpret_cast<RenderingContext>(static_cast<intptr_t>(context))
+                       : nullptr;
+}
+void* webglFunction(const char* name) {
+    return emscripten_webgl_get_proc_address(name);
+}
+int makeCurrent(DeviceContext, RenderingContext context) {
+    const auto handle =
+        static_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(reinterpret_cast<intptr_t>(context));
+    if (emscripten_webgl_make_context_current(handle) != EMSCRIPTEN_RESULT_SUCCESS) return 0;
+    // Our fixed-function layer over WebGL 2 answers the program's GL table.
+    std::string error;
+    if (!installFixedFunctionLayer(webglFunction, error)) {
+        Message = "Our OpenGL layer cannot run on WebGL 2 here: " + error;
+        return 0;
+    }
+    return 1;
+}
+void nothing() {}
+bool ProcessEnded = false;
+void endProcess(int) {
+    ProcessEnded = true;
+}
+// The browser shows the frame when the animation frame's callback returns.
+int KGL_APIENTRY presentOnReturn(DeviceContext) {
+    return 1;
+}
+SymbolAddress findPresent() {
+    return reinterpret_cast<SymbolAddress>(presentOnReturn);
+}
+
+ContextSetUpCalls webCalls() {
+    ContextSetUpCalls calls = {};
+    calls.getDC = canvasAsDC;
+    calls.setUpPixelFormat = noPixelFormat;
+    calls.createContext = createWebGLContext;
+    calls.makeCurrent = makeCurrent;
+    calls.restoreDisplayMode = nothing;
+    calls.postQuit = nothing;
+    calls.endProcess = endProcess;
+    calls.findSwapBuffers = findPresent;
+    return calls;
+}
+
+const char* answer(std::string text) {
+    Answer = std::move(text);
+    return Answer.c_str();
+}
+} // namespace
+
+extern "C" {
+
+// The catalogue of /data/ with the fleet bounds, as JSON.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_races() {
+    return answer(catalogueJson(scanRaceCatalogue(DataFolder)));
+}
+
+EMSCRIPTEN_KEEPALIVE void kestrion_resize(int width, int height);
+
+// The fleets of an address (the fragment, "#" optional) for the fleet builder.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_read_address(const char* fragment) {
+    return answer(addressFleetsJson(parseFleetAddress(fragment)));
+}
+
+// Empty when the address's fleets (the fragment, "#" optional) can fly with
+// the races of /data/, else the message for the page.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_check_fleets(const char* fragment) {
+    const AddressFleets fleets = parseFleetAddress(fragment);
+    if (!fleets.error.empty()) return answer(fleets.error);
+    std::vector<std::string> entries[2];
+    std::string error;
+    addressFleetEntries(fleets, scanRaceCatalogue(DataFolder), entries, error);
+    return answer(error);
+}
+
+// Starts the battle with the address's fleets at the canvas's size, or, when
+// it runs already, builds the new fleets into it. Empty, or the message.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width, int height) {
+    const AddressFleets fleets = parseFleetAddress(fragment);
+    if (!fleets.error.empty()) return answer(fleets.error);
+    std::string error;
+    if (!addressFleetEntries(fleets, scanRaceCatalogue(DataFolder), FleetEntries, error))
+        return answer(error);
+    if (Started) {
+        if (width != ScreenWidth || height != ScreenHeight) kestrion_resize(width, height);
+        releaseFleet(Fleets[0]);
+        releaseFleet(Fleets[1]);
+        if (!BuildFleets())
+            return answer("cannot load the chosen races from the data set; reload the page");
+        return answer("");
+    }
+
+    ShowMessage = messageForThePage;
+    ProgramDirectory = DataFolder;
+    BuildFleets = buildFleetsFromPage;
+    ScreenWidth = width > 0 ? width : 1;
+    ScreenHeight = height > 0 ? height : 1;
+    setFixedFunctionFramebufferSize(ScreenWidth, ScreenHeight);
+    seedRandom(static_cast<uint32_t>(std::time(nullptr)));
+    Message.clear();
+    const ContextSetUp result = startRun(nullptr, webCalls());
+    if (result == ContextSetUp::ProcessEnded || ProcessEnded)
+        return answer("cannot load the race files or Explosion.as of the data set; reload the "
+                      "page");
+    if (result != ContextSetUp::Ready)
+        return answer(Message.empty() ? "cannot set up WebGL 2 on the page" : Message);
+    reshapeScene(ScreenWidth, ScreenHeight);
+    Started = true;
+    return answer("");
+}
+
+// One frame of the battle.
+EMSCRIPTEN_KEEPALIVE void kestrion_frame() {
+    if (Started) RunFrame();
+}
+
+// The canvas's new size in pixels.
+EMSCRIPTEN_KEEPALIVE void kestrion_resize(int width, int height) {
+    if (!Started) return;
+    setFixedFunctionFramebufferSize(width, height);
+    reshapeScene(width, height);
+}
+
+// A race file the page wrote to `path`, under the name the user gave it:
+// checked by the race reader and, when it may join, copied into /data/.
+// Empty, or the message for the page.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_add_race(const char* path, const char* fileName) {
+    std::vector<uint8_t> bytes;
+    if (!readFileBytes(path, bytes)) return answer(std::string(fileName) + " could not be read");
+    const RaceCatalogue catalogue = scanRaceCatalogue(DataFolder);
+    std::string raceName;
+    const std::string problem =
+        checkDroppedRace(fileName, bytes.data(), bytes.size(), catalogue, raceName);
+    if (!problem.empty()) return answer(problem);
+    const std::string target = DataFolder + droppedRaceFileName(fileName, catalogue);
+    if (!writeFileBytes(target, bytes)) return answer(std::string(fileName) + " could not be kept");
+    return answer("");
+}
+}

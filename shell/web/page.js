@@ -1,0 +1,409 @@
+// The page around the battle: loads the data set into the program's file
+// system, builds the fleets (the program checks them with the same rules as
+// the dialog and the Linux options), keeps and shares them, takes races
+// dropped onto the page, full screen and screenshots. No framework.
+'use strict';
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const canvas = $('canvas');
+  const storageKey = 'kestrion.fleets';
+  const largestRaceFile = 128 * 1048576;
+  let program = null;
+  let catalogue = { races: [], maxEntryShips: 500, maxFleetShips: 1000 };
+  const fleets = [[], []];
+  let running = false;
+  let pendingShot = null;
+  // Frames drawn and the time spent inside the frame function, for measuring.
+  const stats = (window.kestrionStats = { frames: 0, workMs: 0, shots: 0, state: 'loading' });
+
+  const call = (name, args) =>
+    program.ccall(name, 'string', args.map((a) => (typeof a === 'number' ? 'number' : 'string')), args);
+
+  // --- Messages -----------------------------------------------------------
+  function showMessage(text) {
+    $('message').textContent = text || '';
+  }
+  function notice(text, isError) {
+    $('notice-text').textContent = text;
+    $('notice').classList.toggle('error', !!isError);
+    $('notice').hidden = false;
+  }
+  $('notice-close').addEventListener('click', () => ($('notice').hidden = true));
+
+  // --- Loading ------------------------------------------------------------
+  function megabytes(bytes) {
+    return (bytes / 1048576).toFixed(1);
+  }
+  async function fetchBytes(url, onChunk) {
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
+    const reader = response.body.getReader();
+    const chunks = [];
+    let size = 0;
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      chunks.push(value);
+      size += value.length;
+      onChunk(value.length);
+    }
+    const bytes = new Uint8Array(size);
+    let at = 0;
+    for (const chunk of chunks) {
+      bytes.set(chunk, at);
+      at += chunk.length;
+    }
+    return bytes;
+  }
+  async function loadDataSet() {
+    const response = await fetch('data/files.json');
+    if (!response.ok) throw new Error(`data/files.json: ${response.status} ${response.statusText}`);
+    const list = await response.json();
+    const total = list.files.reduce((sum, file) => sum + file.size, 0);
+    let loaded = 0;
+    program.FS.mkdir('/data');
+    for (const file of list.files) {
+      const bytes = await fetchBytes('data/' + encodeURIComponent(file.name), (count) => {
+        loaded += count;
+        $('progress').value = total ? loaded / total : 1;
+        $('loading-text').textContent =
+          `Loading the data set: ${megabytes(loaded)} of ${megabytes(total)} MB`;
+      });
+      program.FS.writeFile('/data/' + file.name, bytes);
+    }
+  }
+
+  // --- Fleet builder ------------------------------------------------------
+  const sections = [...document.querySelectorAll('.alliance')];
+  const raceByName = (name) => catalogue.races.find((race) => race.name === name);
+
+  function fragmentOf(lists) {
+    const text = (list) =>
+      list.map((e) => encodeURIComponent(e.race) + ':' + encodeURIComponent(String(e.ships))).join(',');
+    return 'alliance1=' + text(lists[0]) + '&alliance2=' + text(lists[1]);
+  }
+
+  function refreshRaces() {
+    catalogue = JSON.parse(call('kestrion_races', []));
+    for (const section of sections) {
+      const select = section.querySelector('.race');
+      const chosen = select.value;
+      select.textContent = '';
+      for (const race of catalogue.races) {
+        const option = document.createElement('option');
+        option.value = race.name;
+        option.textContent = race.name;
+        select.append(option);
+      }
+      if (raceByName(chosen)) select.value = chosen;
+      else if (section.dataset.side === '1' && catalogue.races.length > 1) select.selectedIndex = 1;
+      section.querySelector('.ships').max = catalogue.maxEntryShips;
+      describe(section);
+    }
+  }
+
+  function describe(section) {
+    const race = raceByName(section.querySelector('.race').value);
+    section.querySelector('.description').textContent = race ? race.description : '';
+  }
+
+  function showFleets() {
+    sections.forEach((section, side) => {
+      const list = section.querySelector('.entries');
+      list.textContent = '';
+      let total = 0;
+      fleets[side].forEach((entry, index) => {
+        total += entry.ships;
+        const item = document.createElement('li');
+        const name = document.createElement('span');
+        name.className = 'name';
+        name.textContent = `${entry.race} × ${entry.ships}`;
+        const race = raceByName(entry.race);
+        if (race) {
+          const small = document.createElement('small');
+          small.textContent = race.description;
+          name.append(small);
+        }
+        const remove = document.createElement('button');
+        remove.type = 'button';
+        remove.textContent = 'Remove';
+        remove.addEventListener('click', () => {
+          fleets[side].splice(index, 1);
+          showFleets();
+        });
+        item.append(name, remove);
+        list.append(item);
+      });
+      if (!fleets[side].length) {
+        const item = document.createElement('li');
+        item.className = 'empty';
+        item.textContent = 'No ships';
+        list.append(item);
+      }
+      section.querySelector('.total').textContent = `${total} of ${catalogue.maxFleetShips} ships`;
+    });
+    const fragment = fragmentOf(fleets);
+    const share = $('share');
+    share.href = '#' + fragment;
+    share.textContent = location.href.split('#')[0] + '#' + fragment;
+  }
+
+  sections.forEach((section, side) => {
+    section.querySelector('.race').addEventListener('change', () => describe(section));
+    section.querySelector('.ships').addEventListener('keydown', (event) => {
+      if (event.key === 'Enter') section.querySelector('.add-entry').click();
+    });
+    section.querySelector('.add-entry').addEventListener('click', () => {
+      const race = section.querySelector('.race').value;
+      const ships = section.querySelector('.ships').value.trim();
+      if (!race) return showMessage('There is no race to add; drop a race file onto the page.');
+      // The program's own rules decide: 1 to N ships an entry, at most M a side.
+      const lists = [fleets[0].slice(), fleets[1].slice()];
+      lists[side].push({ race, ships });
+      const problem = call('kestrion_check_fleets', [fragmentOf(lists)]);
+      if (problem) return showMessage(problem);
+      showMessage('');
+      fleets[side] = lists[side];
+      fleets[side][fleets[side].length - 1].ships = Number(ships);
+      showFleets();
+    });
+  });
+
+  // Fills the builder from an address fragment; the message when it is bad.
+  function readFleets(fragment) {
+    const read = JSON.parse(call('kestrion_read_address', [fragment]));
+    if (read.error) return read.error;
+    const problem = call('kestrion_check_fleets', [fragment]);
+    if (problem) return problem;
+    const defaults = defaultFleets();
+    fleets[0] = read.alliance1 || defaults[0];
+    fleets[1] = read.alliance2 || defaults[1];
+    return '';
+  }
+  function defaultFleets() {
+    const races = catalogue.races;
+    if (!races.length) return [[], []];
+    return [[{ race: races[0].name, ships: 5 }], [{ race: races[races.length > 1 ? 1 : 0].name, ships: 5 }]];
+  }
+  const addressHasFleets = (hash) => /(^|[#&])alliance[12]=/.test(hash);
+
+  // --- The battle -----------------------------------------------------------
+  function canvasSize() {
+    const ratio = window.devicePixelRatio || 1;
+    return [Math.max(1, Math.round(canvas.clientWidth * ratio)), Math.max(1, Math.round(canvas.clientHeight * ratio))];
+  }
+  function start(fragment) {
+    const [width, height] = canvasSize();
+    canvas.width = width;
+    canvas.height = height;
+    const problem = call('kestrion_start', [fragment, width, height]);
+    if (problem) {
+      stats.state = 'builder';
+      showBuilder();
+      showMessage(problem);
+      return false;
+    }
+    try {
+      localStorage.setItem(storageKey, fragment);
+    } catch (e) {
+      // Private windows may refuse; the address still holds the fleets.
+    }
+    if (location.hash.slice(1) !== fragment) history.replaceState(null, '', '#' + fragment);
+    $('builder').hidden = true;
+    $('toolbar').hidden = false;
+    showMessage('');
+    showFleets();
+    stats.state = 'running';
+    if (!running) {
+      running = true;
+      requestAnimationFrame(frame);
+    }
+    return true;
+  }
+  function frame() {
+    const before = performance.now();
+    program._kestrion_frame();
+    stats.workMs += performance.now() - before;
+    stats.frames++;
+    if (pendingShot) {
+      // Still this frame's picture: the browser shows it only after we return.
+      canvas.toBlob(pendingShot, 'image/png');
+      pendingShot = null;
+    }
+    requestAnimationFrame(frame);
+  }
+  function showBuilder() {
+    $('loading').hidden = true;
+    $('builder').hidden = false;
+    showFleets();
+  }
+  window.addEventListener('resize', () => {
+    if (!running) return;
+    const [width, height] = canvasSize();
+    if (width === canvas.width && height === canvas.height) return;
+    canvas.width = width;
+    canvas.height = height;
+    program._kestrion_resize(width, height);
+  });
+  window.addEventListener('hashchange', () => {
+    if (!program || !addressHasFleets(location.hash)) return;
+    const problem = readFleets(location.hash);
+    if (problem) {
+      showBuilder();
+      showMessage('The fleets in the address cannot fly: ' + problem);
+    } else {
+      start(fragmentOf(fleets));
+    }
+  });
+
+  canvas.addEventListener('webglcontextlost', () =>
+    notice('The browser took the battle\'s WebGL context away. Reload the page to start again.', true));
+
+  $('start').addEventListener('click', () => start(fragmentOf(fleets)));
+  $('fleets').addEventListener('click', () => {
+    $('builder').hidden ? showBuilder() : ($('builder').hidden = true);
+  });
+
+  // --- Full screen: any key, click or mouse movement leaves it, as the saver ends.
+  let fullSince = 0;
+  let firstMouse = null;
+  $('fullscreen').addEventListener('click', () => {
+    const element = document.documentElement;
+    if (element.requestFullscreen) element.requestFullscreen().catch((e) => notice('Full screen was refused: ' + e.message, true));
+  });
+  document.addEventListener('fullscreenchange', () => {
+    const full = !!document.fullscreenElement;
+    document.body.classList.toggle('full', full);
+    fullSince = performance.now();
+    firstMouse = null;
+    if (full) $('builder').hidden = true;
+  });
+  const leaveFullScreen = () => {
+    if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+  };
+  document.addEventListener('keydown', (event) => {
+    if (!document.fullscreenElement) return;
+    event.preventDefault();
+    leaveFullScreen();
+  });
+  document.addEventListener('mousedown', () => document.fullscreenElement && leaveFullScreen());
+  document.addEventListener('mousemove', (event) => {
+    // The layout change itself moves the pointer: judge only after a moment,
+    // and only a move of more than 2 pixels.
+    if (!document.fullscreenElement || performance.now() - fullSince < 500) return;
+    if (!firstMouse) firstMouse = { x: event.screenX, y: event.screenY };
+    else if (Math.abs(event.screenX - firstMouse.x) > 2 || Math.abs(event.screenY - firstMouse.y) > 2) leaveFullScreen();
+  });
+
+  // --- Screenshots ----------------------------------------------------------
+  $('screenshot').addEventListener('click', () => {
+    pendingShot = (blob) => {
+      if (!blob) return notice('The browser could not make a picture of the battle.', true);
+      const link = document.createElement('a');
+      link.href = URL.createObjectURL(blob);
+      const stamp = new Date().toISOString().replace(/[-:]/g, '').replace(/\..*/, '');
+      link.download = `Kestrion-${stamp}.png`;
+      document.body.append(link);
+      link.click();
+      link.remove();
+      setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+      stats.shots++;
+    };
+  });
+
+  // --- Races dropped onto the page or picked with the file button ------------
+  async function addRaceFiles(files) {
+    const joined = [];
+    const problems = [];
+    for (const file of files) {
+      if (!/\.ast$/i.test(file.name)) {
+        problems.push(`${file.name} is not a race file (*.ast)`);
+        continue;
+      }
+      // The program holds the file and what is read from it in its own memory.
+      if (file.size > largestRaceFile) {
+        problems.push(`${file.name} is ${megabytes(file.size)} MB; the page takes race files up to ` +
+          `${megabytes(largestRaceFile)} MB`);
+        continue;
+      }
+      const bytes = new Uint8Array(await file.arrayBuffer());
+      program.FS.writeFile('/dropped.ast', bytes);
+      const problem = call('kestrion_add_race', ['/dropped.ast', file.name]);
+      program.FS.unlink('/dropped.ast');
+      if (problem) problems.push(problem);
+      else joined.push(file.name);
+    }
+    if (joined.length) {
+      refreshRaces();
+      showFleets();
+    }
+    const text = [
+      ...(joined.length ? [`${joined.join(', ')} joined the race lists for this visit.`] : []),
+      ...problems,
+    ].join(' ');
+    if (text) notice(text, problems.length > 0);
+    if (!$('builder').hidden) showMessage(problems.join(' '));
+  }
+  $('race-files').addEventListener('change', (event) => {
+    if (program) addRaceFiles([...event.target.files]);
+    event.target.value = '';
+  });
+  let dragDepth = 0;
+  document.addEventListener('dragenter', (event) => {
+    event.preventDefault();
+    dragDepth++;
+    $('drop').hidden = false;
+  });
+  document.addEventListener('dragleave', () => {
+    if (--dragDepth <= 0) $('drop').hidden = true;
+  });
+  document.addEventListener('dragover', (event) => event.preventDefault());
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    dragDepth = 0;
+    $('drop').hidden = true;
+    if (program && event.dataTransfer) addRaceFiles([...event.dataTransfer.files]);
+  });
+
+  // --- Start-up ---------------------------------------------------------------
+  async function main() {
+    try {
+      program = await createKestrion({
+        canvas,
+        onAbort: (what) => notice(`The battle stopped (${what}). Reload the page to start again.`, true),
+      });
+      await loadDataSet();
+    } catch (error) {
+      $('loading-text').textContent =
+        'The battle could not be loaded: ' + String(error.message || error).replace(/\.?$/, '. ') +
+        (location.protocol === 'file:' ? 'Serve this folder over HTTP (scripts/web) instead of opening the file.' : 'Reload the page to try again.');
+      stats.state = 'failed';
+      return;
+    }
+    refreshRaces();
+    $('loading').hidden = true;
+    if (!catalogue.races.length) showMessage('The data set has no races; drop a race file onto the page.');
+    if (addressHasFleets(location.hash)) {
+      const problem = readFleets(location.hash);
+      if (!problem) {
+        if (start(fragmentOf(fleets))) return;
+      } else {
+        [fleets[0], fleets[1]] = defaultFleets();
+        stats.state = 'builder';
+        showBuilder();
+        showMessage('The fleets in the address cannot fly: ' + problem);
+        return;
+      }
+    }
+    let kept = '';
+    try {
+      kept = localStorage.getItem(storageKey) || '';
+    } catch (e) {
+      kept = '';
+    }
+    if (!kept || readFleets(kept)) [fleets[0], fleets[1]] = defaultFleets();
+    stats.state = 'builder';
+    showBuilder();
+  }
+  main();
+})();

@@ -1,0 +1,193 @@
+#include "shell/web_fleets.h"
+
+#include "data/fleet.h"
+#include "data/formats.h"
+#include "data/text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace {
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "%41" and "+" as a browser writes them; a "%" without two hex digits stays.
+std::string percentDecoded(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+            hexDigit(text[i + 2]) >= 0) {
+            out += char(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i] == '+' ? ' ' : text[i];
+        }
+    }
+    return out;
+}
+
+// The Linux options' messages name the option; the page names the alliance.
+std::string forThePage(std::string message) {
+    for (const char* option : {"--alliance1: ", "--alliance2: "})
+        if (message.rfind(option, 0) == 0)
+            return std::string("alliance ") + option[10] + ": " + message.substr(13);
+    return message;
+}
+} // namespace
+
+AddressFleets parseFleetAddress(std::string_view fragment) {
+    AddressFleets fleets;
+    if (!fragment.empty() && fragment[0] == '#') fragment.remove_prefix(1);
+    size_t start = 0;
+    while (start <= fragment.size()) {
+        const size_t end = std::min(fragment.find('&', start), fragment.size());
+        const std::string_view part = fragment.substr(start, end - start);
+        start = end + 1;
+        const size_t equals = part.find('=');
+        const std::string key = percentDecoded(part.substr(0, equals));
+        if (key != "alliance1" && key != "alliance2") continue;
+        const int side = key == "alliance1" ? 0 : 1;
+        const std::string value = equals == std::string_view::npos
+                                      ? std::string()
+                                      : percentDecoded(part.substr(equals + 1));
+        fleets.given[side] = true;
+        fleets.alliances[side].clear();
+        std::string problem;
+        if (value.find_first_not_of(" \t") != std::string::npos &&
+            !parseFleetList(value, fleets.alliances[side], problem)) {
+            fleets.error = key.substr(0, 8) + " " + key.substr(8) + ": " + problem;
+            return fleets;
+        }
+    }
+    return fleets;
+}
+
+bool addressFleetEntries(const AddressFleets& fleets, const RaceCatalogue& catalogue,
+                         std::vector<std::string> (&entries)[2], std::string& error) {
+    for (int side = 0; side < 2; ++side) {
+        const std::vector<FleetRequest>* requested =
+            fleets.given[side] ? &fleets.alliances[side] : nullptr;
+        if (!fleetEntryTexts(requested, side + 1, catalogue, entries[side], error)) {
+            error = forThePage(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string jsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string addressFleetsJson(const AddressFleets& fleets) {
+    std::string json = "{";
+    for (int side = 0; side < 2; ++side) {
+        json += side ? ",\"alliance2\":" : "\"alliance1\":";
+        if (!fleets.given[side]) {
+            json += "null";
+            continue;
+        }
+        json += "[";
+        for (size_t i = 0; i < fleets.alliances[side].size(); ++i)
+            json += (i ? ",{\"race\":" : "{\"race\":") +
+                    jsonString(fleets.alliances[side][i].race) +
+                    ",\"ships\":" + std::to_string(fleets.alliances[side][i].ships) + "}";
+        json += "]";
+    }
+    return json + ",\"error\":" + jsonString(fleets.error) + "}";
+}
+
+std::string catalogueJson(const RaceCatalogue& catalogue) {
+    std::string json = "{\"races\":[";
+    for (size_t i = 0; i < catalogue.entries.size(); ++i) {
+        const RaceCatalogueEntry& entry = catalogue.entries[i];
+        json += (i ? ",{\"name\":" : "{\"name\":") + jsonString(entry.raceName) +
+                ",\"description\":" + jsonString(entry.description) +
+                ",\"file\":" + jsonString(entry.fileName) + "}";
+    }
+    return json + "],\"maxEntryShips\":" + std::to_string(MaxEntryShips) +
+           ",\"maxFleetShips\":" + std::to_string(MaxFleetShips) + "}";
+}
+
+std::string checkDroppedRace(const std::string& fileName, const uint8_t* bytes, size_t size,
+                             const RaceCatalogue& catalogue, std::string& raceName) {
+    RaceFileRecord record;
+    std::string problem;
+    raceName.clear();
+    if (!parseRaceFile(bytes, size, record, &problem))
+        return fileName + " is not a race file we can read: " + problem;
+    std::string description;
+    if (!parseRaceHead(bytes, size, raceName, description, &problem))
+        return fileName + " is not a race file we can read: " + problem;
+    raceName = raceText(raceName);
+    for (const RaceCatalogueEntry& entry : catalogue.entries)
+        if (raceName == entry.raceName)
+            return fileName + ": a race named \"" + raceName + "\" is already in the lists";
+
+    // As it would join: last in the catalogue, and it must fly as itself.
+    RaceCatalogue joined = catalogue;
+    RaceCatalogueEntry entry = {};
+    const std::string shownDescription = raceText(description);
+    std::snprintf(entry.raceName, sizeof entry.raceName, "%s", raceName.c_str());
+    std::snprintf(entry.description, sizeof entry.description, "%s", shownDescription.c_str());
+    std::snprintf(entry.fileName, sizeof entry.fileName, "%s", "dropped.ast");
+    joined.entries.push_back(entry);
+    joined.count = static_cast<int32_t>(joined.entries.size());
+    const std::vector<FleetRequest> request = {{entry.raceName, 1}};
+    std::vector<std::string> entries;
+    if (!fleetEntryTexts(&request, 1, joined, entries, problem))
+        return fileName + ": " + forThePage(problem).substr(12);
+    return {};
+}
+
+std::string droppedRaceFileName(const std::string& fileName, const RaceCatalogue& catalogue) {
+    std::string stem = fileName;
+    const size_t slash = stem.find_last_of("/\\");
+    if (slash != std::string::npos) stem = stem.substr(slash + 1);
+    if (stem.size() >= 4) {
+        std::string tail = stem.substr(stem.size() - 4);
+        for (char& c : tail)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (tail == ".ast") stem.resize(stem.size() - 4);
+    }
+    for (char& c : stem)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
+            c = '_';
+    if (stem.size() > 80) stem.resize(80);
+    if (stem.empty()) stem = "race";
+    auto taken = [&](const std::string& name) {
+        for (const RaceCatalogueEntry& entry : catalogue.entries) {
+            const std::string other = entry.fileName;
+            if (other.size() != name.size()) continue;
+            bool same = true;
+            for (size_t i = 0; i < name.size() && same; ++i)
+                same = std::tolower(static_cast<unsigned char>(name[i])) ==
+                       std::tolower(static_cast<unsigned char>(other[i]));
+            if (same) return true;
+        }
+        return false;
+    };
+    std::string name = stem + ".ast";
+    for (int number = 2; taken(name); ++number)
+        name = stem + "-" + std::to_string(number) + ".ast";
+    return name;
+}

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""The web page's frame rate in headless Chromium (SwiftShader's WebGL 2), with
+the animation frames not held to the display's rate, and the size of what the
+page downloads. Used by scripts/framerate-web.
+  framerate_page.py SITE SECONDS SHIPS"""
+import gzip
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from devtools import Browser, Failure, Page, Server  # noqa: E402
+
+
+def fleet_list(races, alliance, per_side):
+    """The races dealt out between the sides in turn, each side's ships spread
+    over its races (as scripts/framerate-linux does)."""
+    own = races[alliance - 1::2]
+    entries = []
+    for i, race in enumerate(own):
+        share = per_side // len(own) + (1 if i < per_side % len(own) else 0)
+        if share:
+            entries.append(f"{race}:{share}")
+    return ",".join(entries)
+
+
+def measure(browser, server, fragment, seconds):
+    page = Page(browser, server.url("index.html#" + fragment))
+    page.wait_for("window.kestrionStats && window.kestrionStats.state === 'running' && "
+                  "window.kestrionStats.frames > 30", "the battle to run", timeout=300)
+    time.sleep(2)  # past the first frames' set-up
+    start = page.evaluate("[window.kestrionStats.frames, window.kestrionStats.workMs, performance.now()]")
+    time.sleep(seconds)
+    end = page.evaluate("[window.kestrionStats.frames, window.kestrionStats.workMs, performance.now(),"
+                        " document.getElementById('canvas').width, document.getElementById('canvas').height]")
+    frames = end[0] - start[0]
+    elapsed = (end[2] - start[2]) / 1000
+    page.send("Page.navigate", {"url": "about:blank"})
+    return frames, frames / elapsed, (end[1] - start[1]) / max(frames, 1), end[3], end[4]
+
+
+def sizes(site):
+    groups = {}
+    for folder, _, files in os.walk(site):
+        for name in files:
+            path = os.path.join(folder, name)
+            data = open(path, "rb").read()
+            relative = os.path.relpath(path, site)
+            group = "data set" if relative.startswith("data" + os.sep) else relative
+            raw, packed = groups.get(group, (0, 0))
+            groups[group] = (raw + len(data), packed + len(gzip.compress(data, 9)))
+    return groups
+
+
+def main():
+    site, seconds, ships = sys.argv[1], float(sys.argv[2]), int(sys.argv[3])
+    races = sorted(name[:-4] for name in os.listdir(os.path.join(site, "data"))
+                   if name.endswith(".ast"))
+    server = Server(site)
+    browser = Browser(800, 600, extra=("--disable-gpu-vsync", "--disable-frame-rate-limit"))
+    try:
+        results = []
+        for label, fragment in [
+                ("empty fleets", "alliance1=&alliance2="),
+                (f"{ships} ships a side", f"alliance1={fleet_list(races, 1, ships)}"
+                                          f"&alliance2={fleet_list(races, 2, ships)}")]:
+            frames, fps, work, width, height = measure(browser, server, fragment, seconds)
+            print(f"   page, {label}: {frames} frames in {seconds:.0f} s at {width} x {height}, "
+                  f"{fps:.1f} frames a second; {work:.2f} ms a frame inside the frame function",
+                  flush=True)
+            results.append((label, fps, work))
+    except Failure as failure:
+        print(f"framerate-web: {failure}", file=sys.stderr)
+        return 1
+    finally:
+        browser.close()
+        server.close()
+    print("")
+    for label, fps, work in results:
+        print(f"page frame rate, {label}: {fps:.1f} fps, own work {work:.2f} ms a frame")
+    print("download size (raw / gzip -9):")
+    total_raw = total_packed = 0
+    for group, (raw, packed) in sorted(sizes(site).items()):
+        total_raw += raw
+        total_packed += packed
+        print(f"   {group:<14} {raw / 1024:9.1f} KB / {packed / 1024:9.1f} KB")
+    print(f"   {'all':<14} {total_raw / 1024:9.1f} KB / {total_packed / 1024:9.1f} KB")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
