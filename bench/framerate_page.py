@@ -8,7 +8,8 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+# The browser driver the page's tests use.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
 from devtools import Browser, Failure, Page, Server  # noqa: E402
 
 
