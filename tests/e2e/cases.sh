@@ -779,7 +779,7 @@ case_desktop_resolution() {
     # Wine reports the size of the display a prefix started on: this display
     # needs a prefix of its own.
     start_xvfb "$CASE_DIR" 1024x768x24
-    CASE_CLEANUP+=("stop_wine; stop_xvfb; rm -rf '$CASE_DIR/prefix'")
+    CASE_CLEANUP+=("WINEPREFIX='$CASE_DIR/prefix' stop_wine; stop_xvfb; rm -rf '$CASE_DIR/prefix'")
     open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
     SCREEN_WIDTH=1024 SCREEN_HEIGHT=768
 
@@ -817,7 +817,7 @@ case_desktop_resolution() {
 # rest of the case (Wine keeps the screen size a prefix started on).
 own_display() {
     start_xvfb "$CASE_DIR" "$1"
-    CASE_CLEANUP+=("stop_wine; stop_xvfb; rm -rf '$CASE_DIR/prefix'")
+    CASE_CLEANUP+=("WINEPREFIX='$CASE_DIR/prefix' stop_wine; stop_xvfb; rm -rf '$CASE_DIR/prefix'")
     SCREEN_WIDTH=${1%%x*}
     SCREEN_HEIGHT=${1#*x}
     SCREEN_HEIGHT=${SCREEN_HEIGHT%%x*}
