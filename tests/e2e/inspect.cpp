@@ -397,14 +397,26 @@ bool paintTest(const char* r, const char* g, const char* b, PaintTest& test) {
     return test.length > 0;
 }
 
-int checkPaint(const std::string& bmpPath, const char* r, const char* g, const char* b) {
+// The BMP and the test for its paint colour; false once it has said why not.
+bool readPainted(const std::string& bmpPath, const char* r, const char* g, const char* b,
+                 Picture& picture, PaintTest& painted) {
     std::vector<uint8_t> file;
-    if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
-    Picture picture;
     std::string reason;
-    if (!bmpPicture(file, picture, reason)) return fail(bmpPath + ": " + reason);
+    if (!readFileBytes(bmpPath, file))
+        reason = "cannot read " + bmpPath;
+    else if (!bmpPicture(file, picture, reason))
+        reason = bmpPath + ": " + reason;
+    else if (!paintTest(r, g, b, painted))
+        reason = "the paint colour is black";
+    if (reason.empty()) return true;
+    fail(reason);
+    return false;
+}
+
+int checkPaint(const std::string& bmpPath, const char* r, const char* g, const char* b) {
+    Picture picture;
     PaintTest painted;
-    if (!paintTest(r, g, b, painted)) return fail("the paint colour is black");
+    if (!readPainted(bmpPath, r, g, b, picture, painted)) return 1;
     long matching = 0;
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x)
@@ -423,13 +435,9 @@ int checkPaint(const std::string& bmpPath, const char* r, const char* g, const c
 // perspective widens a ball off the centre a little (by 1/cos of the angle,
 // a few percent near the middle), a stretched 16:9 picture by a third.
 int checkRound(const std::string& bmpPath, const char* r, const char* g, const char* b) {
-    std::vector<uint8_t> file;
-    if (!readFileBytes(bmpPath, file)) return fail("cannot read " + bmpPath);
     Picture picture;
-    std::string reason;
-    if (!bmpPicture(file, picture, reason)) return fail(bmpPath + ": " + reason);
     PaintTest painted;
-    if (!paintTest(r, g, b, painted)) return fail("the paint colour is black");
+    if (!readPainted(bmpPath, r, g, b, picture, painted)) return 1;
     const int w = picture.width, h = picture.height;
     std::vector<int> label((size_t)w * h, 0);
     std::vector<double> ratios;
