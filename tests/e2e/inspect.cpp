@@ -398,9 +398,9 @@ bool paintTest(const char* r, const char* g, const char* b, PaintTest& test) {
 }
 
 // The BMP and the test for its paint colour; false once it has said why not.
+// The picture's pixels lie in `file`.
 bool readPainted(const std::string& bmpPath, const char* r, const char* g, const char* b,
-                 Picture& picture, PaintTest& painted) {
-    std::vector<uint8_t> file;
+                 std::vector<uint8_t>& file, Picture& picture, PaintTest& painted) {
     std::string reason;
     if (!readFileBytes(bmpPath, file))
         reason = "cannot read " + bmpPath;
@@ -414,9 +414,10 @@ bool readPainted(const std::string& bmpPath, const char* r, const char* g, const
 }
 
 int checkPaint(const std::string& bmpPath, const char* r, const char* g, const char* b) {
+    std::vector<uint8_t> file;
     Picture picture;
     PaintTest painted;
-    if (!readPainted(bmpPath, r, g, b, picture, painted)) return 1;
+    if (!readPainted(bmpPath, r, g, b, file, picture, painted)) return 1;
     long matching = 0;
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x)
@@ -435,9 +436,10 @@ int checkPaint(const std::string& bmpPath, const char* r, const char* g, const c
 // perspective widens a ball off the centre a little (by 1/cos of the angle,
 // a few percent near the middle), a stretched 16:9 picture by a third.
 int checkRound(const std::string& bmpPath, const char* r, const char* g, const char* b) {
+    std::vector<uint8_t> file;
     Picture picture;
     PaintTest painted;
-    if (!readPainted(bmpPath, r, g, b, picture, painted)) return 1;
+    if (!readPainted(bmpPath, r, g, b, file, picture, painted)) return 1;
     const int w = picture.width, h = picture.height;
     std::vector<int> label((size_t)w * h, 0);
     std::vector<double> ratios;
