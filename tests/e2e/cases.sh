@@ -17,9 +17,18 @@ END_SECONDS=30
 # try_helper ARGS...: runs the Win32 helper; its output is in HELPER_OUT, its
 # complaint in HELPER_ERROR, and its status is returned.
 try_helper() {
-    local status=0
-    wine "$E2E_HELPER" "$@" </dev/null >"$CASE_DIR/helper.out" 2>"$CASE_DIR/helper.err" ||
-        status=$?
+    local status=0 try
+    for try in 1 2; do
+        status=0
+        wine "$E2E_HELPER" "$@" </dev/null >"$CASE_DIR/helper.out" 2>"$CASE_DIR/helper.err" ||
+            status=$?
+        # The helper says why whenever it fails; a failure without a word is
+        # Wine's, before the helper ran (seen once in a few hundred cases on a
+        # loaded machine): that call is made once more.
+        ((status == 0)) || [ -s "$CASE_DIR/helper.out" ] || [ -s "$CASE_DIR/helper.err" ] && break
+        say "helper $*: Wine ended it with status $status and no word; once more" \
+            >>"$CASE_DIR/helper-retries.log"
+    done
     HELPER_OUT=$(cat "$CASE_DIR/helper.out")
     HELPER_ERROR=$(cat "$CASE_DIR/helper.err")
     return $status

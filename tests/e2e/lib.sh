@@ -12,9 +12,28 @@ fail() {
     exit 1
 }
 
-# A process that exists and has not ended (an ended child stays a zombie until waited for).
+# When each process we started began, by process id: the ids are few (32768
+# here) and a busy suite hands an ended process's id to another one soon.
+declare -A START_TIMES=()
+
+# start_time PID: when the process began, in clock ticks since boot.
+start_time() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) } # the name before it may hold blanks and parentheses
+    # shellcheck disable=SC2086 # the fields, split on blanks
+    set -- $stat
+    printf '%s\n' "${20}"
+}
+
+# remember_start PID: from now on PID means that process alone.
+remember_start() { START_TIMES[$1]=$(start_time "$1"); }
+
+# A process that exists and has not ended (an ended child stays a zombie until
+# waited for), and is still the one we started under that id.
 alive() {
-    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null &&
+        { [ -z "${START_TIMES[$1]:-}" ] || [ "$(start_time "$1")" = "${START_TIMES[$1]}" ]; }
 }
 
 # wait_until SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it succeeds.
@@ -68,6 +87,7 @@ try_xvfb() {
     # client that arrives meanwhile (the program right after xdotool) is refused.
     Xvfb "$DISPLAY" -screen 0 "$screen" -nolisten tcp -noreset </dev/null >"$log" 2>&1 &
     XVFB_PID=$!
+    remember_start "$XVFB_PID"
     local deadline=$((SECONDS + 30))
     # Ours once a client got through and the lock names our server.
     until xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 &&
@@ -154,6 +174,7 @@ start() {
     shift
     "$@" </dev/null >"$log" 2>&1 &
     STARTED_PID=$!
+    remember_start "$STARTED_PID"
     STARTED_PIDS+=("$STARTED_PID")
 }
 
