@@ -49,19 +49,19 @@ bool validUtf8(std::string_view text) {
     return true;
 }
 
+} // namespace
+
 void appendUtf8(std::string& out, uint32_t point) {
     if (point < 0x80) {
         out += static_cast<char>(point);
-    } else if (point < 0x800) {
-        out += static_cast<char>(0xC0 | point >> 6);
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | point >> 12);
-        out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
+        return;
     }
+    const int tail = point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
+    static const uint8_t lead[4] = {0, 0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(lead[tail] | point >> (6 * tail));
+    for (int k = tail - 1; k >= 0; --k)
+        out += static_cast<char>(0x80 | (point >> (6 * k) & 0x3F));
 }
-} // namespace
 
 std::string raceText(std::string_view bytes) {
     if (validUtf8(bytes)) return std::string(bytes);

@@ -1,6 +1,7 @@
 // Texts from race files as the program shows and stores them: UTF-8.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,9 @@
 // invalid sequence would come back from a list box as other bytes than the
 // catalogue holds, so the saver could no longer find the race.
 std::string raceText(std::string_view bytes);
+
+// One character (a Unicode code point up to U+10FFFF) appended as UTF-8.
+void appendUtf8(std::string& out, uint32_t point);
 
 // The longest length up to `limit` bytes that ends on a character boundary.
 size_t utf8Cut(std::string_view text, size_t limit);

@@ -2,6 +2,7 @@
 // and their texture images. Every OBJ object or group with one material becomes
 // one part mesh; every texture becomes a power-of-two texture table entry.
 #include "data/race_data.h"
+#include "data/text.h"
 #include "tools/forge/authoring.h"
 #include "tools/forge/forge.h"
 #include "tools/forge/geometry.h"
@@ -33,19 +34,6 @@ FileState readInput(const fs::path& path, std::vector<uint8_t>& bytes) {
     if (!fs::exists(path, code)) return FileState::Missing;
     if (fs::is_directory(path, code)) return FileState::Unreadable;
     return readFileBytes(textOf(path), bytes) ? FileState::Read : FileState::Unreadable;
-}
-
-// One character (a Unicode code point) as UTF-8.
-void appendUtf8(std::string& out, uint32_t point) {
-    if (point < 0x80) {
-        out += static_cast<char>(point);
-        return;
-    }
-    int tail = point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
-    static const uint8_t lead[4] = {0, 0xC0, 0xE0, 0xF0};
-    out += static_cast<char>(lead[tail] | point >> (6 * tail));
-    for (int k = tail - 1; k >= 0; --k)
-        out += static_cast<char>(0x80 | (point >> (6 * k) & 0x3F));
 }
 
 // A model or material file's text as UTF-8, for the loader. Windows tools often
