@@ -1,8 +1,8 @@
 #include "battle/engage.h"
 
+#include "battle/fleet.h"
 #include "battle/hits.h"
 #include "battle/missile.h"
-#include "data/fleet.h"
 #include "gl/gl_table.h"
 #include "platform/clock.h"
 #include "platform/random.h"

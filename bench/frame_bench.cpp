@@ -1,7 +1,7 @@
 // Headless frame cost: the whole RunFrame (and the battle passes alone) with
 // the null GL, a fake clock at 16 ms a frame, a fixed seed and the default races.
 #include "battle/engage.h"
-#include "data/fleet.h"
+#include "battle/fleet.h"
 #include "data/scene.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
@@ -35,7 +35,7 @@ void configureBattle(int perSide) {
 }
 
 void setUpSceneOrExit() {
-    if (!setUpScene()) {
+    if (!setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory)) {
         std::fprintf(stderr, "bench: scene set-up failed\n");
         std::exit(1);
     }

@@ -1,12 +1,9 @@
 #include "data/scene.h"
 
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "data/formats.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
-#include "shell/display.h"
-#include "shell/settings.h"
 
 #include <cstring>
 #include <vector>
@@ -91,20 +88,13 @@ void uploadEffects(const EffectsFileRecord& file) {
 }
 } // namespace
 
-bool buildFleetsFromSettings() {
-    SettingsKey key = openSettingsKey();
-    bool built = assembleFleet(key, 1, ProgramDirectory) && assembleFleet(key, 2, ProgramDirectory);
-    closeSettingsKey(key);
-    return built;
-}
+FleetBuilder BuildFleets = nullptr;
 
-FleetBuilder BuildFleets = buildFleetsFromSettings;
-
-bool setUpScene() {
+bool setUpScene(int32_t width, int32_t height, const std::string& directory) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
     glMatrixMode(GL_PROJECTION);
-    glViewport(0, 0, ScreenWidth, ScreenHeight);
+    glViewport(0, 0, width, height);
     glLoadIdentity();
     // The same 4:3 view at every resolution.
     glFrustum(-FrustumHalfWidth, FrustumHalfWidth, -FrustumHalfHeight, FrustumHalfHeight,
@@ -151,13 +141,7 @@ bool setUpScene() {
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLfloat>(GL_REPEAT));
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLfloat>(GL_REPEAT));
 
-    return loadSceneAssets();
-}
-
-void reshapeScene(int32_t width, int32_t height) {
-    ScreenWidth = width > 0 ? width : 1;
-    ScreenHeight = height > 0 ? height : 1;
-    placeScene(0, 0, ScreenWidth, ScreenHeight, SceneShape::WindowAspect);
+    return loadSceneAssets(directory);
 }
 
 void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape) {
@@ -174,9 +158,7 @@ void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape 
     glMatrixMode(GL_MODELVIEW);
 }
 
-void releaseScene() {
-    releaseFleet(Fleets[0]);
-    releaseFleet(Fleets[1]);
+void releaseSceneAssets() {
     for (TextureImage& frame : Effects.explosionFrames)
         destroyTextureImage(frame);
     Effects.explosionFrameCount = 0;
@@ -189,11 +171,11 @@ void releaseScene() {
         destroyTextureImage(*image);
 }
 
-bool loadSceneAssets() {
-    if (!BuildFleets || !BuildFleets()) return false;
+bool loadSceneAssets(const std::string& directory) {
+    if (!BuildFleets || !BuildFleets(directory)) return false;
 
     std::vector<uint8_t> bytes;
-    if (!readFileBytes(ProgramDirectory + "Explosion.as", bytes)) return false;
+    if (!readFileBytes(directory + "Explosion.as", bytes)) return false;
     EffectsFileRecord file;
     // Beyond the reader's own checks, a frame table that does not fit is refused too.
     if (!parseEffectsFile(bytes.data(), bytes.size(), file, nullptr) ||

@@ -2,39 +2,34 @@
 // fleets, and the shared effect assets from "Explosion.as".
 #pragma once
 #include <cstdint>
+#include <string>
 
-// Sets the GL state (camera, light, arrays, blending, texturing) and then loads
-// the scene. Needs a current context and MultitextureAvailable settled. False
-// when a fleet or the effects file could not be loaded: the caller then ends
-// the process at once, silently, with exit code 0.
-bool setUpScene();
+// Sets the GL state (camera, light, arrays, blending, texturing) for a screen
+// of width x height and then loads the scene from `directory` (ending in a
+// path separator). Needs a current context and MultitextureAvailable settled.
+// False when a fleet or the effects file could not be loaded: the caller then
+// ends the process at once, silently, with exit code 0.
+bool setUpScene(int32_t width, int32_t height, const std::string& directory);
 
-// Builds both fleets from ProgramDirectory's race files; false when one fails.
-using FleetBuilder = bool (*)();
-// Both fleets inside one opening of the settings key, as the dialog saved them.
-bool buildFleetsFromSettings();
-// What the scene set-up builds the fleets with: the settings unless the
-// program has its fleet lists from elsewhere (the Linux command line).
+// Builds both fleets from the race files in `directory`; false when one fails.
+using FleetBuilder = bool (*)(const std::string& directory);
+// What the scene set-up builds the fleets with, set by the front-end before
+// the run starts: the settings on Windows, the command line on Linux, the
+// page's choice in the browser. Null: the scene does not load.
 extern FleetBuilder BuildFleets;
 
-// Both fleets through BuildFleets, then "Explosion.as" from
-// ProgramDirectory: frames, backgrounds (BackgroundTextures), meshes and the
-// five single images, uploaded as they are read. False as for setUpScene.
-bool loadSceneAssets();
-
-// A new window size: ScreenWidth and ScreenHeight, the viewport and the
-// perspective, which keeps the 4:3 view's height and widens or narrows with
-// the window. The background's flat projection follows on the next frame.
-// Sizes below 1 count as 1.
-void reshapeScene(int32_t width, int32_t height);
+// Both fleets through BuildFleets, then "Explosion.as" from `directory`:
+// frames, backgrounds (BackgroundTextures), meshes and the five single images,
+// uploaded as they are read. False as for setUpScene.
+bool loadSceneAssets(const std::string& directory);
 
 // The view drawn into the viewport at (x, y) (from the window's bottom-left)
-// of width x height, leaving ScreenWidth and ScreenHeight alone. FourByThree is
-// the fixed view of the scene set-up, whatever the viewport's shape;
-// WindowAspect keeps its height and widens or narrows with the viewport.
+// of width x height. FourByThree is the fixed view of the scene set-up,
+// whatever the viewport's shape; WindowAspect keeps its height and widens or
+// narrows with the viewport.
 enum class SceneShape { FourByThree, WindowAspect };
 void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape);
 
-// Releases both fleets and the effect assets' images and meshes; the textures
-// go with the rendering context.
-void releaseScene();
+// Releases the effect assets' images and meshes; the textures go with the
+// rendering context. The fleets are released with releaseFleet.
+void releaseSceneAssets();

@@ -1,7 +1,6 @@
 #include "gl/binding.h"
 
 #include "gl/gl_table.h"
-#include "shell/messages.h"
 
 #include <cstring>
 
@@ -79,6 +78,7 @@ LibraryHandle GLULibrary = nullptr;
 int32_t BindCount = 0;
 int32_t DriverPixelFormatMode = 0;
 void* LastBoundContext = nullptr;
+void (*GLLibraryNotOpened)() = nullptr;
 
 namespace {
 // The table keeps typed pointers only for the functions the program calls; the
@@ -150,7 +150,7 @@ int32_t LoadGLBindings(const char* libraryName) {
 
     GLLibrary = libraryName ? openLibrary(libraryName) : nullptr;
     if (!GLLibrary) {
-        ShowMessage(MessageOwner::FocusWindow, "Could not open OpenGL Library", "Error", MessageOk);
+        if (GLLibraryNotOpened) GLLibraryNotOpened();
         GLLibrary = nullptr;
         return -666;
     }

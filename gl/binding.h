@@ -29,8 +29,12 @@ constexpr int GLLibraryNameSize = 13;
 int32_t ProbeGlideBoards();
 // Writes the driver library to use into `name` (GLLibraryNameSize bytes).
 void ChooseGLLibrary(char* name);
+// Called when the driver library cannot be opened, just before LoadGLBindings
+// returns -666: the shell tells the user there. Null: nobody is told.
+extern void (*GLLibraryNotOpened)();
+
 // 0 on success or when already loaded, -1 when a core or GLU entry point is
-// missing, -666 when the library cannot be opened (the user is told).
+// missing, -666 when the library cannot be opened (GLLibraryNotOpened first).
 int32_t LoadGLBindings(const char* libraryName);
 // The driver's entry point for `name`, or null: through its wglGetProcAddress
 // (the export as fallback), or else its export with glXGetProcAddressARB as fallback.

@@ -29,7 +29,7 @@ struct ContextSetUpCalls {
 // and exit(); getDC, restoreDisplayMode and postQuit are left null.
 ContextSetUpCalls driverContextCalls();
 
-// What a run's start (startRun in shell/run_start.h) ended with.
+// What a run's start ended with.
 enum class ContextSetUp {
     Ready,       // every step done
     QuitPosted,  // a step failed; the quit message is posted
@@ -39,6 +39,8 @@ enum class ContextSetUp {
 // The frame driver's swap: SwapBuffersEntry(WindowDC), result not examined.
 void swapThroughDriver();
 
-// Windows only: the run's start (startRun) for the saver window's WM_CREATE,
-// with the GDI pixel-format functions installed. The caller answers WM_CREATE with 1.
-void setUpWindowContext(void* window);
+// Windows only: the calls a window's run starts with (the front-end hands them
+// to its start of the run on WM_CREATE): the driver's calls, the window's
+// device context, `restoreDisplayMode` and the quit message, with the GDI
+// pixel-format functions installed.
+ContextSetUpCalls windowContextCalls(void (*restoreDisplayMode)());

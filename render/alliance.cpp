@@ -1,7 +1,7 @@
 #include "render/alliance.h"
 
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "gl/gl_table.h"
 #include "render/hull.h"
 #include "render/shield.h"

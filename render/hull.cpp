@@ -1,7 +1,7 @@
 #include "render/hull.h"
 
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 

@@ -1,8 +1,8 @@
 #include "render/shield.h"
 
+#include "battle/fleet.h"
 #include "battle/hits.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "platform/clock.h"

@@ -14,3 +14,9 @@ extern int32_t DesktopHeight;
 
 // The program file's directory, upper-cased, ending in a backslash.
 extern std::string ProgramDirectory;
+
+// A new window size: ScreenWidth and ScreenHeight, the viewport and the
+// perspective, which keeps the 4:3 view's height and widens or narrows with
+// the window. The background's flat projection follows on the next frame.
+// Sizes below 1 count as 1.
+void reshapeScene(int32_t width, int32_t height);

@@ -1,9 +1,9 @@
 #include "shell/frame.h"
 
 #include "battle/engage.h"
+#include "battle/fleet.h"
 #include "battle/motion.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "render/alliance.h"

@@ -1,19 +1,13 @@
 // The Linux program's command line and the choice of its data folder: what it
 // decides without the X server, so that it can be tested natively.
 #pragma once
-#include "data/catalogue.h"
+#include "shell/fleet_list.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-// One "NAME:SIZE" of an alliance option.
-struct FleetRequest {
-    std::string race;
-    int32_t ships = 0;
-};
 
 enum class WindowTarget {
     NewWindow, // a top-level window of our own
@@ -43,23 +37,8 @@ struct ParsedOptions {
 // or two, and a value may follow "=" or come as the next argument.
 ParsedOptions parseProgramOptions(const std::vector<std::string>& arguments);
 
-// "Vessari:5,Korrhan:3": names as the catalogue has them, sizes 1 to
-// MaxEntryShips, at most MaxFleetShips ships in all. False with `error` set.
-bool parseFleetList(std::string_view text, std::vector<FleetRequest>& fleet, std::string& error);
-
 // A window id in decimal or with "0x" in hex; false for anything else or 0.
 bool parseWindowId(std::string_view text, unsigned long& id);
-
-// The fleet list texts of one alliance, as the configuration dialog would have
-// stored them, for fleet assembly. Without a request the alliance flies the
-// catalogue's first race (alliance 1) or second race (alliance 2, or the first
-// when there is only one), 5 ships; with an empty catalogue it has no ships.
-// False with `error` set when a requested race is not in the catalogue.
-bool fleetEntryTexts(const std::vector<FleetRequest>* requested, int alliance,
-                     const RaceCatalogue& catalogue, std::vector<std::string>& entries,
-                     std::string& error);
-
-constexpr int32_t DefaultFleetSize = 5;
 
 // What the data-folder search may ask of the file system.
 struct FolderProbe {

@@ -1,5 +1,6 @@
 #include "shell/run_start.h"
 
+#include "battle/fleet.h"
 #include "data/scene.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
@@ -46,7 +47,7 @@ ContextSetUp startRun(void* window, const ContextSetUpCalls& calls) {
 
     if (!offersMultitexture()) MultitextureAvailable = 0;
 
-    if (!setUpScene()) {
+    if (!setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory)) {
         // A fleet or the effects file could not be loaded: end at once, silently.
         calls.endProcess(0);
         return ContextSetUp::ProcessEnded;
@@ -62,4 +63,10 @@ ContextSetUp startRun(void* window, const ContextSetUpCalls& calls) {
 
     createPuffList();
     return result;
+}
+
+void releaseScene() {
+    releaseFleet(Fleets[0]);
+    releaseFleet(Fleets[1]);
+    releaseSceneAssets();
 }

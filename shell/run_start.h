@@ -7,3 +7,7 @@
 // extensions), the multitexture test, the scene, the swap entry point and the
 // smoke list, in that order. A step that fails stops the run as the result says.
 ContextSetUp startRun(void* window, const ContextSetUpCalls& calls);
+
+// The end of a run: both fleets and the effect assets; the textures go with
+// the rendering context.
+void releaseScene();

@@ -1,6 +1,6 @@
 #include "shell/web_fleets.h"
 
-#include "data/fleet.h"
+#include "battle/fleet.h"
 #include "data/formats.h"
 #include "data/text.h"
 

@@ -3,7 +3,7 @@
 // list the page shows, and whether a race dropped onto the page may join it.
 #pragma once
 #include "data/catalogue.h"
-#include "shell/linux_options.h"
+#include "shell/fleet_list.h"
 
 #include <cstdint>
 #include <string>

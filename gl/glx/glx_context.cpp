@@ -1,7 +1,6 @@
 #include "gl/glx/glx_context.h"
 
 #include "gl/binding.h"
-#include "shell/run_start.h"
 
 namespace {
 // The GLX attribute names used here (values from the GLX protocol).
@@ -126,7 +125,7 @@ XVisualInfo* glxVisualOfWindow(Display* display, Window window) {
     return nullptr;
 }
 
-ContextSetUp setUpGlxContext(GlxTarget& target) {
+ContextSetUpCalls glxContextCalls(GlxTarget& target) {
     ContextSetUpCalls calls = {};
     calls.getDC = targetAsDC;
     calls.setUpPixelFormat = visualIsChosen;
@@ -137,9 +136,7 @@ ContextSetUp setUpGlxContext(GlxTarget& target) {
     calls.endProcess = endProcess;
     calls.findSwapBuffers = findSwap;
     Current = &target;
-    const ContextSetUp result = startRun(&target, calls);
-    Current = nullptr;
-    return result;
+    return calls;
 }
 
 void releaseGlxContext(GlxTarget& target) {
@@ -151,4 +148,5 @@ void releaseGlxContext(GlxTarget& target) {
     WindowDC = nullptr;
     if (target.visual) XFree(target.visual);
     target.visual = nullptr;
+    if (Current == &target) Current = nullptr;
 }

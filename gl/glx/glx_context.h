@@ -1,7 +1,6 @@
 // GLX glue for the Linux program: the visual, the context, make-current and
 // swap, each GLX function looked up by name in the bound GL library. The
-// window's run starts through the same startRun as on Windows, with these
-// calls in place of the wgl ones.
+// front-end starts the window's run with these calls in place of the wgl ones.
 #pragma once
 #include "gl/context.h"
 
@@ -30,8 +29,9 @@ XVisualInfo* chooseGlxVisual(Display* display, int screen);
 // draw double-buffered into it.
 XVisualInfo* glxVisualOfWindow(Display* display, Window window);
 
-// The run's start (startRun) for `target` (visual already chosen).
-ContextSetUp setUpGlxContext(GlxTarget& target);
+// The calls a run's start makes for `target` (visual already chosen); a failed
+// step sets the target's quitPosted or processEnded.
+ContextSetUpCalls glxContextCalls(GlxTarget& target);
 
 // Releases the context; the display stays open.
 void releaseGlxContext(GlxTarget& target);

@@ -3,8 +3,6 @@
 // restore (none when the saver kept the desktop's mode) and the quit message.
 #include "gl/wgl.h"
 #include "gl/context.h"
-#include "shell/display_mode.h"
-#include "shell/run_start.h"
 
 #include <cstddef>
 #include <windows.h>
@@ -64,11 +62,11 @@ void installSystemPixelFormatCalls() {
     SystemPixelFormat.swapBuffers = gdiSwapBuffers;
 }
 
-void setUpWindowContext(void* window) {
+ContextSetUpCalls windowContextCalls(void (*restoreDisplayMode)()) {
     installSystemPixelFormatCalls();
     ContextSetUpCalls calls = driverContextCalls();
     calls.getDC = windowDC;
-    calls.restoreDisplayMode = RestoreDisplayMode;
+    calls.restoreDisplayMode = restoreDisplayMode;
     calls.postQuit = postQuit;
-    startRun(window, calls);
+    return calls;
 }

@@ -2,8 +2,8 @@
 // in-memory file system, builds the fleets with these functions and then calls
 // kestrion_frame once per animation frame; everything else is the same core as
 // on Windows and Linux: the run's start, RunFrame, the clock and the readers.
+#include "battle/fleet.h"
 #include "data/catalogue.h"
-#include "data/fleet.h"
 #include "data/formats.h"
 #include "data/scene.h"
 #include "gl/context.h"
@@ -33,9 +33,9 @@ bool Started = false;
 std::string Answer;  // what the last call hands back to the page
 std::string Message; // a message box's text, shown on the page instead
 
-bool buildFleetsFromPage() {
-    return assembleFleetFromEntries(FleetEntries[0], 1, DataFolder) &&
-           assembleFleetFromEntries(FleetEntries[1], 2, DataFolder);
+bool buildFleetsFromPage(const std::string& directory) {
+    return assembleFleetFromEntries(FleetEntries[0], 1, directory) &&
+           assembleFleetFromEntries(FleetEntries[1], 2, directory);
 }
 
 int messageForThePage(MessageOwner, const char* text, const char* caption, unsigned) {
@@ -149,7 +149,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
         if (width != ScreenWidth || height != ScreenHeight) kestrion_resize(width, height);
         releaseFleet(Fleets[0]);
         releaseFleet(Fleets[1]);
-        if (!BuildFleets())
+        if (!BuildFleets(DataFolder))
             return answer("cannot load the chosen races from the data set; reload the page");
         return answer("");
     }

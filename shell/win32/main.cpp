@@ -1,5 +1,7 @@
 // The program's entry: window class, run mode, settings, then a dialog or the
 // saver run with its main loop and shutdown.
+#include "battle/fleet.h"
+#include "data/scene.h"
 #include "gl/binding.h"
 #include "gl/gl_table.h"
 #include "platform/clock.h"
@@ -200,6 +202,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const RunMode mode = parseRunMode(GetCommandLineA());
     ProgramDirectory = programDirectoryFromModulePath(modulePath());
     ActiveSettings = &RegistrySettings;
+    BuildFleets = buildFleetsFromSettings;
     DesktopWidth = GetSystemMetrics(SM_CXSCREEN);
     DesktopHeight = GetSystemMetrics(SM_CYSCREEN);
     OpenSettings();

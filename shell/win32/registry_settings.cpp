@@ -1,6 +1,6 @@
 // The settings keys in the registry: "Software\Quorvane\Kestrion" under
 // HKEY_LOCAL_MACHINE and under HKEY_CURRENT_USER.
-#include "shell/settings_key.h"
+#include "platform/settings_key.h"
 
 #include <windows.h>
 

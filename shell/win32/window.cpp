@@ -3,7 +3,9 @@
 #include "data/scene.h"
 #include "gl/context.h"
 #include "shell/display.h"
+#include "shell/display_mode.h"
 #include "shell/input.h"
+#include "shell/run_start.h"
 #include "shell/settings.h"
 #include "shell/win32/saver_win32.h"
 
@@ -46,7 +48,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_CREATE:
         ShowCursor(FALSE);
-        setUpWindowContext(window);
+        startRun(window, windowContextCalls(RestoreDisplayMode));
         placeBattle();
         return 1;
     case WM_DESTROY:
@@ -92,7 +94,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        setUpWindowContext(window);
+        startRun(window, windowContextCalls(RestoreDisplayMode));
         placeBattle();
         return 0;
     case WM_DESTROY:

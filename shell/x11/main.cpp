@@ -2,8 +2,8 @@
 // are decided first (shell/linux_options), then the target window, the GLX
 // context and the scene, then frames until a key, the close button or a
 // signal ends the run.
+#include "battle/fleet.h"
 #include "data/catalogue.h"
-#include "data/fleet.h"
 #include "data/scene.h"
 #include "gl/binding.h"
 #include "gl/glx/glx_context.h"
@@ -13,6 +13,7 @@
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/linux_options.h"
+#include "shell/run_start.h"
 #include "shell/x11/x11_shell.h"
 
 #include <X11/Xatom.h>
@@ -67,9 +68,9 @@ bool isFile(const std::string& path) {
 // The fleet lists the scene set-up builds from, made from the options.
 std::vector<std::string> FleetEntries[2];
 
-bool buildFleetsFromOptions() {
-    return assembleFleetFromEntries(FleetEntries[0], 1, ProgramDirectory) &&
-           assembleFleetFromEntries(FleetEntries[1], 2, ProgramDirectory);
+bool buildFleetsFromOptions(const std::string& directory) {
+    return assembleFleetFromEntries(FleetEntries[0], 1, directory) &&
+           assembleFleetFromEntries(FleetEntries[1], 2, directory);
 }
 
 // X errors are recorded, never fatal: a window id that names no window, or a
@@ -321,7 +322,7 @@ int main(int argc, char** argv) {
         return complain(error, run.options.target == WindowTarget::NewWindow ? 1 : 2);
     }
 
-    const ContextSetUp setUp = setUpGlxContext(run.target);
+    const ContextSetUp setUp = startRun(&run.target, glxContextCalls(run.target));
     if (setUp == ContextSetUp::ProcessEnded) {
         // As on Windows, a fleet or the effects file that cannot be loaded ends
         // the run quietly with exit code 0; the line says where to look.

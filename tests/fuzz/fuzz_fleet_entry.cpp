@@ -4,7 +4,7 @@
 // count read the same number from the same text.
 //
 // Input: race name, fleet-size text and description, separated by zero bytes.
-#include "data/fleet.h"
+#include "battle/fleet.h"
 #include "shell/config_logic.h"
 #include "shell/settings.h"
 

@@ -1,7 +1,7 @@
 // libFuzzer entry point: the Linux program's command line, one argument a line.
 // Any arguments give options or one line of error, and accepted fleets stay
 // within the bounds fleet assembly relies on.
-#include "data/fleet.h"
+#include "battle/fleet.h"
 #include "shell/linux_options.h"
 
 #include <cstdlib>

@@ -8,10 +8,10 @@
 // string, anything else a string; the rest are the stored bytes. The values
 // are, in order, "Resolution", "NumList1Items", "NumList2Items", then
 // "List1Item0", "List2Item0", "List1Item1", "List2Item1" and so on.
-#include "data/fleet.h"
+#include "battle/fleet.h"
 #include "gl/null_gl.h"
+#include "platform/memory_settings.h"
 #include "shell/display.h"
-#include "shell/memory_settings.h"
 #include "shell/settings.h"
 #include "tools/forge/seeds.h"
 

@@ -1,16 +1,17 @@
 // Real pixels from Mesa's OpenGL: the table is bound from libGL.so.1 through
 // the library loader, the context set-up runs with GLX standing in for wgl,
 // and one frame's background is read back and compared with its images.
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
+#include "data/scene.h"
 #include "gl/binding.h"
 #include "gl/context.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "platform/library.h"
+#include "platform/memory_settings.h"
 #include "shell/display.h"
 #include "shell/frame.h"
-#include "shell/memory_settings.h"
 #include "shell/run_start.h"
 #include "shell/settings.h"
 #include "tests/support/effects_files.h"
@@ -252,6 +253,7 @@ struct GLPixelsTest : ::testing::Test {
         ASSERT_TRUE(SetUpProblem.empty()) << SetUpProblem;
         installMemorySettings();
         ProgramDirectory = directory.path;
+        BuildFleets = buildFleetsFromSettings;
         ScreenWidth = 800;
         ScreenHeight = 600;
         MultitextureAvailable = 1;

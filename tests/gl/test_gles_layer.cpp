@@ -207,7 +207,7 @@ std::string drawInChild(Backend backend, FixedFunctionFault fault, const std::st
     if (!MultitextureAvailable) return "the context offers no multitexturing";
     ScreenWidth = Width;
     ScreenHeight = Height;
-    if (!setUpScene()) return "the scene did not load";
+    if (!setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory)) return "the scene did not load";
 
     std::ofstream out(file, std::ios::binary);
     double matrix[16];

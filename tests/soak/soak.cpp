@@ -8,12 +8,13 @@
 // size, while the same battle built without them stays flat to the kB.
 // Usage: kestrion_soak [--ships N] [--minutes M] [--settle S] [--clock-start MS]
 #include "battle/engage.h"
+#include "battle/fleet.h"
 #include "battle/missile.h"
-#include "data/fleet.h"
 #include "data/scene.h"
 #include "platform/clock.h"
 #include "render/smoke.h"
 #include "shell/frame.h"
+#include "shell/display.h"
 #include "tests/support/headless_battle.h"
 
 #include <chrono>
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "soak: cannot write the data set: %s\n", error.c_str());
         return 1;
     }
-    if (!setUpScene()) {
+    if (!setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory)) {
         std::fprintf(stderr, "soak: scene set-up failed (see the data set in the temp folder)\n");
         return 1;
     }

@@ -1,13 +1,14 @@
 #include "tests/support/headless_battle.h"
 
-#include "data/fleet.h"
+#include "battle/fleet.h"
+#include "data/scene.h"
 #include "gl/gl_state.h"
 #include "gl/null_gl.h"
 #include "platform/clock.h"
+#include "platform/memory_settings.h"
 #include "platform/random.h"
 #include "render/smoke.h"
 #include "shell/display.h"
-#include "shell/memory_settings.h"
 #include "shell/settings.h"
 #include "tools/forge/forge.h"
 
@@ -24,6 +25,7 @@ bool writeDataSetOnce(std::string* error) {
         folder = path + "/";
     }
     ProgramDirectory = folder;
+    BuildFleets = buildFleetsFromSettings;
     return true;
 }
 } // namespace

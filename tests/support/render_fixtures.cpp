@@ -1,7 +1,7 @@
 #include "tests/support/render_fixtures.h"
 
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 
 #include <cstddef>
 

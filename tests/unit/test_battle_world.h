@@ -2,8 +2,8 @@
 // N ships each, the effect meshes the drawing needs, the puff list and a fake
 // clock. Everything is released again when the world goes.
 #pragma once
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "platform/clock.h"
 #include "render/smoke.h"
 

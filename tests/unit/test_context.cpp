@@ -1,13 +1,15 @@
+#include "battle/fleet.h"
 #include "data/effects.h"
+#include "data/scene.h"
 #include "gl/binding.h"
 #include "gl/context.h"
 #include "gl/gl_state.h"
 #include "gl/wgl.h"
 #include "platform/library.h"
+#include "platform/memory_settings.h"
 #include "render/smoke.h"
 #include "shell/display.h"
 #include "shell/frame.h"
-#include "shell/memory_settings.h"
 #include "shell/messages.h"
 #include "shell/run_start.h"
 #include "tests/support/effects_files.h"
@@ -233,6 +235,7 @@ struct ContextTest : ::testing::Test {
         installMemorySettings();
         ShowMessage = recordMessage;
         ProgramDirectory = directory.path;
+        BuildFleets = buildFleetsFromSettings;
         writeEffects(directory.path, smallEffects());
         ScreenWidth = 1024;
         ScreenHeight = 768;

@@ -1,5 +1,5 @@
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "gl/gl_state.h"
 #include "shell/display.h"
 #include "shell/frame.h"
@@ -11,7 +11,8 @@ namespace {
 struct FrameTest : ::testing::Test {
     void SetUp() override {
         installRecordingGL();
-        for (int i = 0; i < 6; ++i) BackgroundTextures[i] = 100 + i;
+        for (int i = 0; i < 6; ++i)
+            BackgroundTextures[i] = 100 + i;
         MultitextureAvailable = 1;
     }
     void TearDown() override {
@@ -29,7 +30,8 @@ TEST_F(FrameTest, BackgroundDrawsSixTilesTopRowFirst) {
     auto binds = callsNamed("glBindTexture");
     ASSERT_EQ(binds.size(), 6u);
     const int slots[6] = {3, 4, 5, 0, 1, 2};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(binds[i].args[1], 100 + slots[i]);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(binds[i].args[1], 100 + slots[i]);
 
     auto vertices = callsNamed("glVertex2f");
     auto coords = callsNamed("glTexCoord2f");
@@ -46,7 +48,8 @@ TEST_F(FrameTest, BackgroundDrawsSixTilesTopRowFirst) {
     EXPECT_EQ(vertices[30].args, (std::vector<double>{x2, 383}));
     EXPECT_EQ(vertices[32].args, (std::vector<double>{1024, 767}));
     const std::vector<std::vector<double>> st = {{0, 0}, {0, 1}, {1, 1}, {1, 1}, {1, 0}, {0, 0}};
-    for (int i = 0; i < 36; ++i) EXPECT_EQ(coords[i].args, st[i % 6]);
+    for (int i = 0; i < 36; ++i)
+        EXPECT_EQ(coords[i].args, st[i % 6]);
     // Texture coordinate before each vertex.
     auto names = callNames();
     for (size_t i = 0; i + 1 < names.size(); ++i) {

@@ -1,6 +1,6 @@
 // The Linux program's command line, its data-folder search, fleets built from
 // its options, and what a window of any size changes.
-#include "data/fleet.h"
+#include "battle/fleet.h"
 #include "data/scene.h"
 #include "shell/display.h"
 #include "shell/linux_options.h"

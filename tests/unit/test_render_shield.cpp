@@ -1,5 +1,5 @@
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "gl/gl_state.h"
 #include "platform/clock.h"
 #include "render/alliance.h"

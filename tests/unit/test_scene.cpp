@@ -1,9 +1,9 @@
+#include "battle/fleet.h"
 #include "data/effects.h"
-#include "data/fleet.h"
 #include "data/scene.h"
 #include "gl/gl_state.h"
+#include "platform/memory_settings.h"
 #include "shell/display.h"
-#include "shell/memory_settings.h"
 #include "shell/settings.h"
 #include "tests/support/effects_files.h"
 #include "tests/support/race_files.h"
@@ -72,6 +72,7 @@ struct SceneTest : ::testing::Test {
         installMemorySettings();
         MultitextureAvailable = 1;
         ProgramDirectory = directory.path;
+        BuildFleets = buildFleetsFromSettings;
         writeEffects(directory.path, smallEffects());
     }
     void TearDown() override {
@@ -96,7 +97,7 @@ struct SceneTest : ::testing::Test {
 TEST_F(SceneTest, FixedStateCameraAndLight) {
     ScreenWidth = 1280; // not 4:3: the view stays 4:3 and is stretched
     ScreenHeight = 1024;
-    ASSERT_TRUE(setUpScene());
+    ASSERT_TRUE(setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory));
     EXPECT_EQ(stateCalls(), FixedState);
     const auto& calls = RecordingGL.calls;
     EXPECT_EQ(calls[0].args, (std::vector<double>{0, 0, 0, 0}));
@@ -143,7 +144,7 @@ TEST_F(SceneTest, FixedStateCameraAndLight) {
 
 TEST_F(SceneTest, WithoutMultitextureNoTextureUnitIsEverSelected) {
     MultitextureAvailable = 0;
-    ASSERT_TRUE(setUpScene());
+    ASSERT_TRUE(setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory));
     std::vector<std::string> names = callNames();
     names.resize(FixedState.size() - 5);
     EXPECT_EQ(names, withoutTextureUnits(FixedState));
@@ -156,7 +157,7 @@ TEST_F(SceneTest, WithoutMultitextureNoTextureUnitIsEverSelected) {
 }
 
 TEST_F(SceneTest, EffectsAreUploadedInFileOrderWithTheDamageOnUnitOne) {
-    ASSERT_TRUE(setUpScene());
+    ASSERT_TRUE(setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory));
     const EffectsFileRecord file = smallEffects();
 
     // One name call per group, frames and backgrounds first.
@@ -216,7 +217,7 @@ TEST_F(SceneTest, EffectsAreUploadedInFileOrderWithTheDamageOnUnitOne) {
 }
 
 TEST_F(SceneTest, EffectMeshesKeepVerticesAndTrianglesOnly) {
-    ASSERT_TRUE(loadSceneAssets());
+    ASSERT_TRUE(loadSceneAssets(ProgramDirectory));
     const Mesh& sprite = Effects.spriteMesh;
     ASSERT_EQ(sprite.vertexCount, 4);
     ASSERT_EQ(sprite.triangleCount, 2);
@@ -243,14 +244,14 @@ TEST_F(SceneTest, BothFleetsAreBuiltInsideOneKeyOpeningBeforeTheEffectsFile) {
     const int opens = MemorySettings.opens;
     std::remove((directory.path + "Explosion.as").c_str());
 
-    EXPECT_FALSE(loadSceneAssets());
+    EXPECT_FALSE(loadSceneAssets(ProgramDirectory));
     EXPECT_EQ(MemorySettings.opens, opens + 1);
     EXPECT_EQ(MemorySettings.closes, MemorySettings.opens);
     EXPECT_EQ(Fleets[0].shipCount, 3);
     EXPECT_EQ(Fleets[1].shipCount, 2);
 
     writeEffects(directory.path, smallEffects());
-    EXPECT_TRUE(loadSceneAssets());
+    EXPECT_TRUE(loadSceneAssets(ProgramDirectory));
     EXPECT_EQ(Fleets[0].shipCount, 3);
 }
 
@@ -263,7 +264,7 @@ TEST_F(SceneTest, AFleetThatCannotBeBuiltStopsBeforeAnythingElse) {
     ASSERT_TRUE(writeAllianceList(2, {"Beta (2)  \"Second\""}));
     RecordingGL.calls.clear();
 
-    EXPECT_FALSE(loadSceneAssets());
+    EXPECT_FALSE(loadSceneAssets(ProgramDirectory));
     EXPECT_EQ(Fleets[1].shipCount, 0); // alliance 2 was never built
     EXPECT_EQ(MemorySettings.closes, MemorySettings.opens);
     EXPECT_EQ(findCall("glGenTextures"), -1);
@@ -273,12 +274,12 @@ TEST_F(SceneTest, AMalformedEffectsFileLoadsNothing) {
     std::vector<uint8_t> bytes = writeEffectsFile(smallEffects());
     bytes.resize(bytes.size() - 1);
     ASSERT_TRUE(writeFileBytes(directory.path + "Explosion.as", bytes));
-    EXPECT_FALSE(loadSceneAssets());
+    EXPECT_FALSE(loadSceneAssets(ProgramDirectory));
     EXPECT_EQ(findCall("glGenTextures"), -1);
 
     EffectsFileRecord short_ = smallEffects();
     short_.frames.pop_back(); // 55 images: the frame table would not be full
     writeEffects(directory.path, short_);
-    EXPECT_FALSE(loadSceneAssets());
+    EXPECT_FALSE(loadSceneAssets(ProgramDirectory));
     EXPECT_EQ(findCall("glGenTextures"), -1);
 }

@@ -1,5 +1,5 @@
+#include "platform/memory_settings.h"
 #include "shell/display.h"
-#include "shell/memory_settings.h"
 #include "shell/settings.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Which settings key is read and which is saved to, for an administrator, a
 // standard user and a user with settings of their own.
+#include "platform/memory_settings.h"
 #include "shell/config_logic.h"
 #include "shell/display.h"
-#include "shell/memory_settings.h"
 #include "shell/settings.h"
 
 #include <gtest/gtest.h>

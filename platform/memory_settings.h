@@ -1,7 +1,7 @@
 // An in-memory settings key that behaves like the NT registry and remembers
 // exactly what was stored, for tests and benches.
 #pragma once
-#include "shell/settings_key.h"
+#include "platform/settings_key.h"
 
 #include <cstdint>
 #include <map>

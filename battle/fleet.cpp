@@ -1,12 +1,14 @@
-#include "data/fleet.h"
+#include "battle/fleet.h"
 
 #include "data/catalogue.h"
 #include "data/race_reader.h"
-#include "shell/settings.h"
+#include "data/settings.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+FleetState Fleets[2];
 
 const RaceCatalogueEntry* findListedRace(const RaceCatalogue& catalogue, const std::string& entry) {
     for (const RaceCatalogueEntry& race : catalogue.entries)
@@ -76,4 +78,11 @@ void releaseFleet(FleetState& fleet) {
         releaseRaceData(fleet.races[i]);
     delete[] fleet.races;
     fleet = FleetState{};
+}
+
+bool buildFleetsFromSettings(const std::string& directory) {
+    SettingsKey key = openSettingsKey();
+    bool built = assembleFleet(key, 1, directory) && assembleFleet(key, 2, directory);
+    closeSettingsKey(key);
+    return built;
 }

@@ -1,4 +1,4 @@
-#include "shell/memory_settings.h"
+#include "platform/memory_settings.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include "battle/ship.h"
 #include "data/catalogue.h"
 #include "data/race_data.h"
-#include "shell/settings_key.h"
+#include "platform/settings_key.h"
 
 #include <cstdint>
 #include <string>
@@ -61,3 +61,7 @@ const RaceCatalogueEntry* findListedRace(const RaceCatalogue& catalogue, const s
 // The ship count of a fleet list entry: the number right after its first "(",
 // 0 when there is none, bounded to 0 to MaxEntryShips.
 int32_t entryShipCount(const std::string& entry);
+
+// Both fleets inside one opening of the settings key, as the dialog saved them:
+// what the saver's scene set-up builds its fleets with (BuildFleets).
+bool buildFleetsFromSettings(const std::string& directory);
