@@ -13,8 +13,8 @@
 #include "data/scene.h"
 #include "platform/clock.h"
 #include "render/smoke.h"
-#include "shell/frame.h"
 #include "shell/display.h"
+#include "shell/frame.h"
 #include "tests/support/headless_battle.h"
 
 #include <chrono>
