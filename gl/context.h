@@ -42,5 +42,7 @@ void swapThroughDriver();
 // Windows only: the calls a window's run starts with (the front-end hands them
 // to its start of the run on WM_CREATE): the driver's calls, the window's
 // device context, `restoreDisplayMode` and the quit message, with the GDI
-// pixel-format functions installed.
-ContextSetUpCalls windowContextCalls(void (*restoreDisplayMode)());
+// pixel-format functions installed. The pixel format has several samples a
+// pixel where the driver offers them (see gl/multisample.h for how many;
+// `samplesSetting` is the frame-rate scripts' KESTRION_BENCH_SAMPLES or null).
+ContextSetUpCalls windowContextCalls(void (*restoreDisplayMode)(), const char* samplesSetting);

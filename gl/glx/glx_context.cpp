@@ -1,15 +1,17 @@
 #include "gl/glx/glx_context.h"
 
 #include "gl/binding.h"
+#include "gl/gl_table.h"
+#include "gl/multisample.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 // The GLX attribute names used here (values from the GLX protocol).
 constexpr int GlxUseGl = 1;
 constexpr int GlxRgba = 4;
 constexpr int GlxDoubleBuffer = 5;
-constexpr int GlxRedSize = 8;
-constexpr int GlxGreenSize = 9;
-constexpr int GlxBlueSize = 10;
 constexpr int GlxDepthSize = 12;
 
 using GlxContext = void*;
@@ -100,10 +102,38 @@ bool displayHasGlx(Display* display) {
     return Glx.queryExtension(display, &errorBase, &eventBase);
 }
 
-XVisualInfo* chooseGlxVisual(Display* display, int screen) {
-    int attributes[] = {GlxRgba, GlxDoubleBuffer, GlxRedSize, 1,   GlxGreenSize, 1, GlxBlueSize,
-                        1,       GlxDepthSize,    16,         None};
-    return Glx.chooseVisual(display, screen, attributes);
+XVisualInfo* chooseGlxVisual(Display* display, int screen, int samples) {
+    if (samples > 0) {
+        std::vector<int> attributes = glxVisualAttributes(samples);
+        if (XVisualInfo* visual = Glx.chooseVisual(display, screen, attributes.data()))
+            return visual;
+    }
+    std::vector<int> attributes = glxVisualAttributes(0);
+    return Glx.chooseVisual(display, screen, attributes.data());
+}
+
+std::string glxRendererName(Display* display, int screen) {
+    std::vector<int> attributes = glxVisualAttributes(0);
+    XVisualInfo* visual = Glx.chooseVisual(display, screen, attributes.data());
+    if (!visual) return {};
+    const Window root = RootWindow(display, screen);
+    XSetWindowAttributes windowAttributes = {};
+    windowAttributes.colormap = XCreateColormap(display, root, visual->visual, AllocNone);
+    const Window window = XCreateWindow(display, root, 0, 0, 1, 1, 0, visual->depth, InputOutput,
+                                        visual->visual, CWColormap, &windowAttributes);
+    std::string name;
+    if (GlxContext context = Glx.createContext(display, visual, nullptr, True)) {
+        if (Glx.makeCurrent(display, window, context)) {
+            if (const GLubyte* renderer = glGetString(GL_RENDERER))
+                name = reinterpret_cast<const char*>(renderer);
+            Glx.makeCurrent(display, None, nullptr);
+        }
+        Glx.destroyContext(display, context);
+    }
+    XDestroyWindow(display, window);
+    XFreeColormap(display, windowAttributes.colormap);
+    XFree(visual);
+    return name;
 }
 
 XVisualInfo* glxVisualOfWindow(Display* display, Window window) {

@@ -7,6 +7,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <string>
+
 struct GlxTarget {
     Display* display = nullptr;
     Window window = 0; // what the frames are drawn into
@@ -22,8 +24,13 @@ bool findGlxFunctions(const char*& missing);
 // True when the display has the GLX extension.
 bool displayHasGlx(Display* display);
 
-// A double-buffered RGBA visual with a depth buffer (XFree it), or null.
-XVisualInfo* chooseGlxVisual(Display* display, int screen);
+// A double-buffered RGBA visual with a depth buffer (XFree it), or null: with
+// `samples` samples a pixel when the server offers them, else without.
+XVisualInfo* chooseGlxVisual(Display* display, int screen, int samples);
+
+// GL_RENDERER of a context on a plain visual, made and dropped at once; empty
+// when none can be made. Tells whether the run may afford several samples.
+std::string glxRendererName(Display* display, int screen);
 
 // The visual of an existing window as a GLX visual, or null when GL cannot
 // draw double-buffered into it.

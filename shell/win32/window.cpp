@@ -9,6 +9,8 @@
 #include "shell/settings.h"
 #include "shell/win32/saver_win32.h"
 
+#include <cstdlib>
+
 namespace {
 MovementCheck Movement;
 
@@ -48,7 +50,8 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_CREATE:
         ShowCursor(FALSE);
-        startRun(window, windowContextCalls(RestoreDisplayMode));
+        startRun(window,
+                 windowContextCalls(RestoreDisplayMode, std::getenv("KESTRION_BENCH_SAMPLES")));
         placeBattle();
         return 1;
     case WM_DESTROY:
@@ -94,7 +97,8 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        startRun(window, windowContextCalls(RestoreDisplayMode));
+        startRun(window,
+                 windowContextCalls(RestoreDisplayMode, std::getenv("KESTRION_BENCH_SAMPLES")));
         placeBattle();
         return 0;
     case WM_DESTROY:

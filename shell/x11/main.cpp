@@ -7,6 +7,7 @@
 #include "data/scene.h"
 #include "gl/binding.h"
 #include "gl/glx/glx_context.h"
+#include "gl/multisample.h"
 #include "platform/random.h"
 #include "render/smoke.h"
 #include "shell/bench_hooks.h"
@@ -145,7 +146,10 @@ bool openTarget(Run& run, std::string& error) {
 
     // A window of our own: top-level, or a child that covers a hack window
     // whose own visual GL cannot draw into.
-    run.target.visual = chooseGlxVisual(display, screen);
+    const char* samples = std::getenv("KESTRION_BENCH_SAMPLES");
+    const std::string renderer = samples && *samples ? "" : glxRendererName(display, screen);
+    run.target.visual =
+        chooseGlxVisual(display, screen, samplesToAskFor(samples, renderer.c_str()));
     if (!run.target.visual) {
         error = "the X server offers no double-buffered OpenGL visual";
         return false;
