@@ -49,17 +49,19 @@ void pacerFrameDone(FramePacer& pacer, uint32_t now) {
     }
     ++pacer.measuredFrames;
     const uint32_t elapsed = now - pacer.measureStart;
-    if (elapsed < MeasureMs) return;
-    // Intervals measured against the display's: more than 1.5 times its rate?
+    // More than 1.5 times the display's rate over the measure? Decided as soon
+    // as the frames so far are more than that rate gives the whole measure, so
+    // that a fast machine draws no more than a dozen or so frames unpaced.
     const uint64_t intervals = pacer.measuredFrames - 1;
-    if (intervals * pacer.periodUs * TooFastDenominator >
-        uint64_t{elapsed} * 1000 * TooFastNumerator) {
+    const uint64_t span = elapsed > MeasureMs ? elapsed : MeasureMs;
+    if (intervals * pacer.periodUs * TooFastDenominator > span * 1000 * TooFastNumerator) {
         pacer.waiting = true;
         pacer.nextFrameAt = now;
         pacer.nextFrameUs = 0;
         advance(pacer);
         return;
     }
+    if (elapsed < MeasureMs) return;
     pacer.measureStart = now;
     pacer.measuredFrames = 1;
 }

@@ -1076,7 +1076,7 @@ case_saver_paced_to_the_display() {
     local pace unpaced_fps="" unpaced_cpu=""
     for pace in unpaced paced; do
         local log="$CASE_DIR/$pace.bench" frames=150 unpaced=1
-        [ $pace = paced ] && frames=90 unpaced=0
+        [ $pace = paced ] && frames=120 unpaced=0
         xdotool mousemove 400 300
         start "$CASE_DIR/$pace.log" env -C "$CASE_DIR" KESTRION_BENCH_FRAMES=$frames \
             KESTRION_BENCH_UNPACED=$unpaced KESTRION_BENCH_LOG="$(winepath -w "$log")" \
