@@ -9,6 +9,7 @@
 #include "gl/context.h"
 #include "gl/gl_table.h"
 #include "gl/gles/fixed_function.h"
+#include "platform/clock.h"
 #include "platform/random.h"
 #include "shell/display.h"
 #include "shell/frame.h"
@@ -106,6 +107,16 @@ ContextSetUpCalls webCalls() {
     return calls;
 }
 
+// A hidden page gets no animation frames. The battle's clock stands still
+// meanwhile, so that the ships go on from where they were when it shows again.
+EM_BOOL visibilityChanged(int, const EmscriptenVisibilityChangeEvent* event, void*) {
+    if (event->hidden)
+        holdClock();
+    else
+        releaseClock();
+    return EM_FALSE;
+}
+
 const char* answer(std::string text) {
     Answer = std::move(text);
     return Answer.c_str();
@@ -169,6 +180,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     if (result != ContextSetUp::Ready)
         return answer(Message.empty() ? "cannot set up WebGL 2 on the page" : Message);
     reshapeScene(ScreenWidth, ScreenHeight);
+    emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, visibilityChanged);
     Started = true;
     return answer("");
 }

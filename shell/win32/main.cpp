@@ -93,12 +93,15 @@ std::string modulePath() {
     }
 }
 
-// Drains the queue, runs a frame whenever it is empty, and shuts down on quit.
+// Drains the queue, runs a frame whenever it is empty and the pace allows,
+// and shuts down on quit.
 void runMainLoop(HWND window) {
+    startSaverPace(window);
     MSG message;
     for (;;) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
             if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+                endSaverPace();
                 RestoreDisplayMode();
                 DestroyWindow(window);
                 UnloadGLBindings();
@@ -107,10 +110,12 @@ void runMainLoop(HWND window) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
+        if (waitBeforeFrame()) continue;
         // The other monitors' part of the window stays black under the swaps.
         if (Layout.blackBorder) glClear(GL_COLOR_BUFFER_BIT);
         benchFrameStarting();
         RunFrame();
+        saverFrameDone();
         if (!benchFrameDone()) PostQuitMessage(0);
         if (benchScreenshotDue()) writeScreenshot();
     }

@@ -88,6 +88,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         nudgeCursorAndQuit();
         return 1;
     case WM_POWERBROADCAST:
+        noteDisplayPower(wParam, lParam); // every power request is granted
         return 1;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

@@ -8,6 +8,7 @@
 #include "gl/binding.h"
 #include "gl/glx/glx_context.h"
 #include "gl/multisample.h"
+#include "platform/clock.h"
 #include "platform/random.h"
 #include "render/smoke.h"
 #include "shell/bench_hooks.h"
@@ -230,18 +231,25 @@ bool handleEvent(Run& run, XEvent& event) {
     }
 }
 
-// A frame, then every queued event, so that F12 always finds a frame to save.
+// A frame, then every queued event, so that F12 always finds a frame to save;
+// events that come while the pace holds the next frame back are handled as
+// they come.
 void runFrames(Run& run) {
+    FramePacer pacer = startX11Pace(run.display, run.target.window);
     while (!StopRequested) {
         benchFrameStarting();
         RunFrame();
         if (!benchFrameDone()) break;
+        pacerFrameDone(pacer, clockNow());
         bool goOn = true;
-        while (goOn && XPending(run.display)) {
-            XEvent event;
-            XNextEvent(run.display, &event);
-            goOn = handleEvent(run, event);
-        }
+        do {
+            while (goOn && XPending(run.display)) {
+                XEvent event;
+                XNextEvent(run.display, &event);
+                goOn = handleEvent(run, event);
+            }
+        } while (goOn && !StopRequested &&
+                 waitForEvents(run.display, pacerWaitMs(pacer, clockNow())));
         if (!goOn || (XErrorSeen && XErrorResource == run.target.window)) break;
     }
 }

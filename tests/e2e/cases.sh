@@ -1108,3 +1108,109 @@ case_screenshot_lands_in_pictures() {
     expect_eq "$(find "$pictures/Kestrion" "$cwd" -name 'KestrionScreen*' | wc -l)" "$taken" \
         "screenshots written"
 }
+
+# ---------------------------------------------------------------------------
+# The pace of the frames, and none while nobody can see them.
+
+# bench_field LOG NAME: a value of the bench log (a Windows text file).
+bench_field() { tr -d '\r' <"$1" | sed -n "s/^$2=//p"; }
+
+# below A B: the decimal A is less than B.
+below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+# The saver with empty fleets on a display with a 30 Hz mode (a rate that the
+# 60 Hz taken for an unknown one would not meet): the swap does not wait under
+# Wine on Xvfb, so the saver holds its frames to the display's rate itself.
+# The bench's unpaced mode draws as fast as it can. The CPU time per second of
+# the saver's process is reported for both; paced takes less.
+case_saver_paced_to_the_display() {
+    own_display 800x600x24
+    xvfb_refresh 30 >"$CASE_DIR/xrandr.log" 2>&1 ||
+        fail "xrandr cannot give Xvfb a 30 Hz mode; see $CASE_DIR/xrandr.log"
+    open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
+    helper reg-delete
+    helper reg-set Resolution 800x600 zero
+    helper reg-set NumList1Items 0
+    helper reg-set NumList2Items 0
+    local pace unpaced_fps="" unpaced_cpu=""
+    for pace in unpaced paced; do
+        local log="$CASE_DIR/$pace.bench" frames=150 unpaced=1
+        [ $pace = paced ] && frames=120 unpaced=0
+        xdotool mousemove 400 300
+        start "$CASE_DIR/$pace.log" env -C "$CASE_DIR" KESTRION_BENCH_FRAMES=$frames \
+            KESTRION_BENCH_UNPACED=$unpaced KESTRION_BENCH_LOG="$(winepath -w "$log")" \
+            wine "$E2E_RUN_DIR/Kestrion.scr" /s
+        PROGRAM_PID=$STARTED_PID
+        await "$PROGRAM_PID" 120 || fail "$pace: $frames frames took more than 120 s"
+        expect_eq "$EXIT_CODE" 1 "the saver after its frames, $pace"
+        expect_eq "$(bench_field "$log" frames)" $frames "frames, $pace"
+        local elapsed cpu fps
+        elapsed=$(bench_field "$log" elapsed_ms)
+        cpu=$(bench_field "$log" cpu_ms)
+        fps=$(awk -v f=$frames -v ms="$elapsed" 'BEGIN { printf "%.1f", f * 1000 / (ms > 0 ? ms : 1) }')
+        cpu=$(awk -v c="$cpu" -v ms="$elapsed" 'BEGIN { printf "%.2f", c / (ms > 0 ? ms : 1) }')
+        say "$pace: $frames frames in $elapsed ms, $fps frames a second, CPU $cpu of a core"
+        if [ $pace = unpaced ]; then
+            unpaced_fps=$fps unpaced_cpu=$cpu
+            continue
+        fi
+        below "$fps" 45 || fail "paced: $fps frames a second on a 30 Hz display"
+        # A machine too busy to outrun the display has nothing to hold back.
+        if below 45 "$unpaced_fps"; then
+            below 15 "$fps" || fail "paced: $fps frames a second, unpaced $unpaced_fps"
+            below "$cpu" "$unpaced_cpu" || fail "paced takes $cpu of a core, unpaced $unpaced_cpu"
+        fi
+    done
+}
+
+# Nothing is drawn while the display is off: the console display's state
+# reaches the saver's window as Windows sends it (off, dimmed, on). While off
+# or dimmed the bench hooks' frames (a screenshot every 30th) stand still;
+# after "on" they come again, and the battle's clock has not jumped over the
+# time the display was off: its longest step from one frame to the next stays
+# well below that time.
+case_nothing_drawn_while_the_display_is_off() {
+    load_races
+    configure_battle
+    local cwd="$CASE_DIR/cwd"
+    mkdir -p "$cwd"
+    xdotool mousemove 400 300
+    start "$CASE_DIR/saver.log" env -C "$cwd" KESTRION_BENCH_SCREENSHOT=30 \
+        KESTRION_BENCH_LOG="$(winepath -w "$CASE_DIR/bench.log")" wine "$E2E_RUN_DIR/Kestrion.scr" /s
+    PROGRAM_PID=$STARTED_PID
+    wait_saver
+    helper cursor 400 300
+    # shellcheck disable=SC2317 # called through wait_until
+    shots() { find "$cwd" -name 'KestrionScreen*.bmp' | wc -l; }
+    # shellcheck disable=SC2317
+    at_least() { (($(shots) >= $1)); }
+    wait_until "$START_SECONDS" "two frame screenshots" at_least 2 || fail "the saver draws no frames"
+
+    local off_began off_ms before state
+    off_began=$(date +%s%N)
+    helper display-state "$SAVER_CAPTION" 0
+    before=$(shots)
+    for state in 0 2; do
+        [ $state = 2 ] && helper display-state "$SAVER_CAPTION" 2
+        # Watched for two seconds: no frame may come.
+        local tries
+        for ((tries = 0; tries < 20; tries++)); do
+            sleep 0.1
+            expect_eq "$(shots)" "$before" "frame screenshots while the display is $([ $state = 0 ] && echo off || echo dimmed)"
+        done
+    done
+    helper display-state "$SAVER_CAPTION" 1
+    off_ms=$((($(date +%s%N) - off_began) / 1000000))
+    wait_until "$START_SECONDS" "frames after the display came back" at_least $((before + 2)) ||
+        fail "no frames after the display came back"
+    local shot
+    shot=$(find "$cwd" -name 'KestrionScreen*.bmp' | sort | tail -n 1)
+    "$E2E_INSPECT" picture "$shot" "$E2E_RUN_DIR/Explosion.as" ||
+        fail "$shot, after the display came back, does not show the battle"
+    xdotool key a
+    expect_exit "$PROGRAM_PID" 1 "the saver after a key"
+    local step
+    step=$(bench_field "$CASE_DIR/bench.log" longest_step_ms)
+    say "the display was off or dimmed for $off_ms ms; the battle's longest step was $step ms"
+    ((step < off_ms / 2)) || fail "the battle's clock jumped $step ms over the $off_ms ms off"
+}

@@ -100,6 +100,21 @@ try_xvfb() {
     done
 }
 
+# xvfb_refresh HZ: the display's screen switches to a mode of its own size
+# that refreshes HZ times a second, as RandR reports it (Xvfb's own mode has
+# no timings, so no rate). Needs xrandr and xdpyinfo.
+xvfb_refresh() {
+    local hz=$1 size width height
+    size=$(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) .*/\1/p')
+    width=${size%x*} height=${size#*x}
+    [ -n "$width" ] && [ -n "$height" ] || return 1
+    local htotal=$((width + 240)) vtotal=$((height + 29)) name="${size}_$hz" clock
+    clock=$(awk -v h=$htotal -v v=$vtotal -v r="$hz" 'BEGIN { printf "%.4f", h * v * r / 1e6 }')
+    xrandr --newmode "$name" "$clock" "$width" $((width + 40)) $((width + 120)) $htotal \
+        "$height" $((height + 3)) $((height + 7)) $vtotal &&
+        xrandr --addmode screen "$name" && xrandr --output screen --mode "$name"
+}
+
 # stop_xvfb: ends the Xvfb of start_xvfb and waits until it has gone.
 stop_xvfb() {
     [ -n "${XVFB_PID:-}" ] && stop_pid "$XVFB_PID"

@@ -211,3 +211,27 @@ TEST(HeadlessBattle, GoesOnThroughTheClockWrap) {
     EXPECT_EQ(atEnd[1], atEnd[0]);
     EXPECT_NE(atEnd[1], atWrap[1]) << "ships keep cruising";
 }
+
+// While the display is off the clock is held: a minute held changes nothing,
+// the battle goes on as if the minute had not been.
+TEST(HeadlessBattle, AHeldMinuteLeavesNoMark) {
+    installNullGL();
+    std::vector<double> end[2];
+    for (int run = 0; run < 2; ++run) {
+        seedRandom(777);
+        BattleWorld world(0, 0);
+        flyDefaultRaces();
+        if (HasFatalFailure()) return;
+        LifeCycle seen;
+        runBattle(20000 / FrameMs, seen);
+        if (run == 1) {
+            holdClock();
+            advanceFakeClock(60000);
+            releaseClock();
+        }
+        runBattle(20000 / FrameMs, seen);
+        if (HasFatalFailure()) return;
+        end[run] = battleState();
+    }
+    EXPECT_EQ(end[1], end[0]);
+}

@@ -64,6 +64,8 @@ int usage() {
         "  child-window CAPTION         print W H, 'visible' or 'hidden' and the process id\n"
         "                               of the window's first child\n"
         "  post-input CAPTION           post a key, Escape, clicks and a mouse move to it\n"
+        "  display-state CAPTION N      tell the window the display is off (0), on (1) or\n"
+        "                               dimmed (2), as a power-setting notification\n"
         "  dir-lock PATH                let everyone only read and list a folder\n"
         "  dir-unlock PATH              give everyone full access to it again\n"
         "  known-folder pictures        print the user's Pictures folder\n",
@@ -531,6 +533,38 @@ int postInput(const std::string& caption) {
     return 0;
 }
 
+// Tells the window the console display's state as Windows does: a
+// POWERBROADCAST_SETTING for GUID_CONSOLE_DISPLAY_STATE, laid into the
+// window's own process (the message carries a pointer), sent, and freed.
+int displayState(const std::string& caption, const char* stateText) {
+    long state = 0;
+    if (!parseNumber(stateText, state) || state < 0) return usage();
+    HWND window = findTopLevel(caption);
+    if (!window) return fail("no window \"" + caption + "\"");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return fail("cannot open the window's process");
+    struct {
+        GUID setting;
+        DWORD dataLength;
+        DWORD data;
+    } notification = {
+        {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}},
+        sizeof(DWORD),
+        (DWORD)state};
+    void* remote = VirtualAllocEx(process, nullptr, sizeof notification, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    LRESULT result = 0;
+    const bool sent =
+        remote &&
+        WriteProcessMemory(process, remote, &notification, sizeof notification, nullptr) &&
+        send(window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, (LPARAM)remote, result);
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return sent ? 0 : fail("the display state did not reach the window");
+}
+
 // "FRFX": read and list only; "FA": everything. Inherited by what the folder holds.
 int dirAccess(const std::string& path, const char* rights) {
     const std::string sddl = std::string("D:P(A;OICI;") + rights + ";;;WD)";
@@ -596,6 +630,7 @@ int dispatch(int argc, char** argv) {
     }
     if (command == "child-window" && needs(1)) return childWindow(argv[2]);
     if (command == "post-input" && needs(1)) return postInput(argv[2]);
+    if (command == "display-state" && needs(2)) return displayState(argv[2], argv[3]);
     if (command == "dir-lock" && needs(1)) return dirAccess(argv[2], "FRFX");
     if (command == "dir-unlock" && needs(1)) return dirAccess(argv[2], "FA");
     if (command == "known-folder" && needs(1)) return knownFolder(argv[2]);
