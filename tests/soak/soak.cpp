@@ -12,7 +12,7 @@
 // --pace 4,7,16,33 flies the same fleets once at each frame interval and fails
 // when a figure, over the whole run, is more than 10% off the 16 ms one.
 // Usage: kestrion_soak [--ships N] [--minutes M] [--settle S] [--clock-start MS]
-//                      [--frame-ms MS | --pace MS,MS,...]
+//                      [--seed N] [--frame-ms MS | --pace MS,MS,...]
 #include "battle/engage.h"
 #include "battle/hits.h"
 #include "battle/missile.h"
@@ -91,7 +91,7 @@ bool parseNumber(const char* text, long long low, long long high, long long& out
 
 int usage() {
     std::fprintf(stderr, "usage: kestrion_soak [--ships N] [--minutes M] [--settle S] "
-                         "[--clock-start MS] [--frame-ms MS | --pace MS,MS,...]\n");
+                         "[--clock-start MS] [--seed N] [--frame-ms MS | --pace MS,MS,...]\n");
     return 2;
 }
 
@@ -228,8 +228,8 @@ void watchFrame(PaceWatch& watch, uint32_t frameMs, Pace& pace) {
 }
 
 struct Options {
-    long long ships = 100, minutes = 480, settle = 10, clockStart = WrapClockStart,
-              frameMs = TickMs;
+    long long ships = 100, minutes = 480, settle = 10, clockStart = WrapClockStart;
+    long long seed = 12345, frameMs = TickMs;
 };
 
 // One soak run; false when it failed. `total` gets the pace over the whole run.
@@ -237,7 +237,8 @@ bool soak(const Options& options, Pace& total) {
     const long long ships = options.ships, minutes = options.minutes, settle = options.settle;
     const uint32_t frameMs = uint32_t(options.frameMs);
     std::string error;
-    if (!configureHeadlessBattle(int(ships), uint32_t(options.clockStart), 12345, &error)) {
+    if (!configureHeadlessBattle(int(ships), uint32_t(options.clockStart), uint32_t(options.seed),
+                                 &error)) {
         std::fprintf(stderr, "soak: cannot write the data set: %s\n", error.c_str());
         return false;
     }
@@ -396,6 +397,8 @@ int main(int argc, char** argv) {
             target = &options.settle, high = 100000;
         else if (!std::strcmp(argv[i], "--clock-start"))
             target = &options.clockStart, high = UINT32_MAX;
+        else if (!std::strcmp(argv[i], "--seed"))
+            target = &options.seed, high = UINT32_MAX;
         else if (!std::strcmp(argv[i], "--frame-ms"))
             target = &options.frameMs, low = 1, high = 1000;
         if (!target || i + 1 >= argc || !parseNumber(argv[++i], low, high, *target)) return usage();
