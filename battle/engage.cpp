@@ -3,6 +3,7 @@
 #include "battle/fleet.h"
 #include "battle/hits.h"
 #include "battle/missile.h"
+#include "battle/tick.h"
 #include "gl/gl_table.h"
 #include "platform/clock.h"
 #include "platform/random.h"
@@ -26,7 +27,9 @@ using Flags = std::vector<uint8_t>;
 Flags InRange;                     // the enemy is engaged (same answer in both loops)
 Flags BeamTo;                      // a beam to the enemy exists
 Flags MissileTo;                   // a missile to the enemy is in flight
+Flags Spent;                       // the beam to the enemy ended on its life roll
 std::vector<BeamShot*> BeamBefore; // node before the first beam to each enemy in BeamTo
+std::vector<uint32_t> NextBeamAt;  // the tick the next beam is due, for each enemy in Spent
 
 size_t paddedCount(int count) {
     return (static_cast<size_t>(count) + 7) & ~size_t{7};
@@ -111,6 +114,56 @@ BeamShot* indexBeams(Ship& ship, int enemyCount) {
         BeamBefore[e] = node;
     }
     return node;
+}
+
+// A beam that its life roll ended is followed by the next one a tick later,
+// as when every frame was one tick: a long frame must not stretch the pause
+// between two beams, nor a short one cut it.
+void indexSpentBeams(const Ship& ship, int enemyCount) {
+    clearFlags(Spent, enemyCount);
+    if (NextBeamAt.size() < static_cast<size_t>(enemyCount)) NextBeamAt.resize(enemyCount);
+    for (const BeamShot* spent = ship.spentShots; spent; spent = spent->next) {
+        const int e = spent->enemyIndex;
+        if (e < 0 || e >= enemyCount) continue;
+        Spent[e] = 1;
+        NextBeamAt[e] = spent->lastTime + TickMs;
+    }
+}
+
+// Forgets the spent beams whose follower was fired or will not be (the enemy
+// is out of range); the others wait for their tick.
+void sweepSpentBeams(Ship& ship, int enemyCount, uint32_t now) {
+    BeamShot** link = &ship.spentShots;
+    while (BeamShot* spent = *link) {
+        const int e = spent->enemyIndex;
+        if (e >= 0 && e < enemyCount && InRange[e] && !tickReached(NextBeamAt[e], now)) {
+            link = &spent->next;
+            continue;
+        }
+        *link = spent->next;
+        BeamPool.give(spent);
+    }
+}
+
+// Rolls the beam's life at every tick due: it survives a tick with
+// probability 1 - age/1500.
+bool beamLives(BeamShot& beam, uint32_t now) {
+    while (nextTick(beam.lastTime, now)) {
+        const float age = static_cast<float>(static_cast<uint32_t>(beam.lastTime - beam.startTime));
+        const double threshold = drawRandom() / BeamLifeDivisor;
+        if (threshold < age) return false;
+    }
+    return true;
+}
+
+// Ends the beam after `before` on its life roll: its slot clears, and the node
+// waits in spentShots, with the tick it ended, for the next beam's tick.
+void spendBeam(Ship& ship, BeamShot* before) {
+    BeamShot* beam = before->next;
+    releaseImpact(*beam->target, beam->vertex);
+    before->next = beam->next;
+    beam->next = ship.spentShots;
+    ship.spentShots = beam;
 }
 
 // Returns the last node of the ship's missile list (the sentinel when empty).
@@ -230,10 +283,12 @@ void engage(Ship& ship) {
         const int count = enemies.shipCount;
         measureRange(ship, enemies);
         ship.fireCheckTime = clockNow();
-        if (static_cast<uint32_t>(ship.fireCheckTime - ship.spawnTime) > BeamFireDelayMs) {
+        const uint32_t now = ship.fireCheckTime;
+        if (static_cast<uint32_t>(now - ship.spawnTime) > BeamFireDelayMs) {
             // Enemies in range get a roll and a beam if they have none; a beam
             // to an enemy out of range ends.
             BeamShot* tail = indexBeams(ship, count);
+            indexSpentBeams(ship, count);
             forEachFlagged(
                 count, [](size_t first) { return group(InRange, first) | group(BeamTo, first); },
                 [&](int i) {
@@ -243,8 +298,15 @@ void engage(Ship& ship) {
                     }
                     // The roll is drawn even when a beam to this enemy already exists.
                     const int vertex = rollVertex();
-                    if (!BeamTo[i]) tail = appendBeam(tail, enemies.ships[i], i, vertex);
+                    if (BeamTo[i]) return;
+                    uint32_t start = now;
+                    if (Spent[i]) {
+                        if (!tickReached(NextBeamAt[i], now)) return;
+                        if (now - NextBeamAt[i] < TickStallMs) start = NextBeamAt[i];
+                    }
+                    tail = appendBeam(tail, enemies.ships[i], i, vertex, start);
                 });
+            sweepSpentBeams(ship, count, now);
         }
         Missile* tail = indexMissiles(ship, count);
         forEachFlagged(
@@ -254,7 +316,12 @@ void engage(Ship& ship) {
                 if (!MissileTo[i]) tail = appendMissile(tail, ship, enemies.ships[i], i, vertex);
             });
     }
-    if (ship.shieldsUp == 0 && ship.dying == 0) spawnSmokePuff(PuffListHead, ship.position);
+    // A ship without its shield may drop a puff at every tick.
+    if (!ship.dying) {
+        const uint32_t now = clockNow();
+        while (nextTick(ship.smokeTick, now))
+            if (ship.shieldsUp == 0) spawnSmokePuff(PuffListHead, ship.position);
+    }
 }
 
 void weaponsPass(Ship& ship) {
@@ -264,12 +331,8 @@ void weaponsPass(Ship& ship) {
         glDisable(GL_TEXTURE_2D);
         BeamShot* before = ship.shots;
         while (BeamShot* beam = before->next) {
-            beam->lastTime = clockNow();
-            const float age =
-                static_cast<float>(static_cast<uint32_t>(beam->lastTime - beam->startTime));
-            const double threshold = drawRandom() / BeamLifeDivisor;
-            if (threshold < age) {
-                dropBeam(before); // look again at the node that now follows
+            if (!beamLives(*beam, clockNow())) {
+                spendBeam(ship, before); // look again at the node that now follows
                 continue;
             }
             drawBeam(ship, *beam, ownRace);
@@ -281,13 +344,13 @@ void weaponsPass(Ship& ship) {
     missilePass(ship);
 }
 
-BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex) {
+BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex, uint32_t start) {
     BeamShot* beam = BeamPool.take();
     beam->target = &enemy;
     beam->vertex = vertex;
     beam->enemyIndex = enemyIndex;
-    beam->startTime = clockNow();
-    beam->lastTime = beam->startTime;
+    beam->startTime = start;
+    beam->lastTime = start - TickMs; // its first life roll, at age 0, is due at once
     tail->next = beam;
     registerHit(enemy, vertex, BeamImpactKind);
     return beam;

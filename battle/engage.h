@@ -26,13 +26,15 @@ int rollVertex();
 // for a ship whose shield is down.
 void engage(Ship& ship);
 
-// Ends beams whose random life is up and draws the rest (not while dying),
-// then flies the ship's missiles.
+// Rolls each beam's life once per tick due (battle/tick.h), ends the beams
+// whose life is up and draws the rest (not while dying), then flies the
+// ship's missiles.
 void weaponsPass(Ship& ship);
 
 // Appends a beam to enemy `enemyIndex` after `tail`, the ship's last beam node,
-// and registers its hit; returns the new node.
-BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex);
+// fired at `start` (now, or the tick it was due), and registers its hit;
+// returns the new node.
+BeamShot* appendBeam(BeamShot* tail, Ship& enemy, int enemyIndex, int vertex, uint32_t start);
 
 // Ends the beam after `after` (clearing its target's slot) and frees it;
 // nothing when `after` is the tail.

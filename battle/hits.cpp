@@ -92,6 +92,11 @@ void releaseAllBeams(Ship& ship) {
         releaseImpact(*beam->target, beam->vertex);
         BeamPool.give(beam);
     }
+    // Spent beams cleared their slots when they ended.
+    while (BeamShot* spent = ship.spentShots) {
+        ship.spentShots = spent->next;
+        BeamPool.give(spent);
+    }
 }
 
 void explosionStep(Ship& ship) {
@@ -160,6 +165,8 @@ void respawnShip(Ship& ship) {
     ship.fireCheckTime = clockNow();
     ship.deathTime = clockNow();
     ship.blastNow = clockNow();
+    ship.smokeTick = clockNow();
+    ship.spinTick = clockNow();
     ship.elapsedMs = 0;
     ship.stepSeconds = 0;
     for (int i = 0; i < 3; ++i)

@@ -13,7 +13,8 @@ void registerHit(Ship& target, int vertex, int kind);
 // Clears the target's impact slot `vertex`; used whenever a beam ends.
 void releaseImpact(Ship& target, int vertex);
 
-// Ends every beam of the ship, clearing each target's slot; the list is left empty.
+// Ends every beam of the ship, clearing each target's slot, and forgets its spent
+// beams; the lists are left empty.
 void releaseAllBeams(Ship& ship);
 
 // One frame of a dying ship: draws fireball and blast, and respawns the ship

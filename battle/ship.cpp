@@ -43,6 +43,9 @@ Ship::Ship() {
     deathTime = clockNow();
     blastNow = clockNow();
     raceIndex = 0;
+    spentShots = nullptr;
+    smokeTick = clockNow();
+    spinTick = clockNow();
     for (double& a : rotationAngles)
         a = 0;
     for (double& m : rotation)
@@ -67,6 +70,10 @@ void releaseShipLists(Ship& ship) {
         BeamShot* next = ship.shots->next;
         delete ship.shots;
         ship.shots = next;
+    }
+    while (BeamShot* spent = ship.spentShots) {
+        ship.spentShots = spent->next;
+        delete spent;
     }
     while (ship.missiles) {
         Missile* next = ship.missiles->next;

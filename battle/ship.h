@@ -11,7 +11,7 @@ struct BeamShot {
     int32_t enemyIndex = 0;
     BeamShot* next = nullptr;
     uint32_t startTime = 0;
-    uint32_t lastTime = 0;
+    uint32_t lastTime = 0; // the tick of its last life roll
 };
 
 // One homing missile from a ship to one enemy.
@@ -53,9 +53,9 @@ struct Ship {
     int32_t impactFrame[26];
     uint8_t impactKind[26];
     uint32_t impactStart[26];
-    uint32_t impactLast[26];
-    BeamShot* shots;   // sentinel head
-    Missile* missiles; // sentinel head
+    uint32_t impactLast[26]; // last draw (one-shot) or last picture tick (looping)
+    BeamShot* shots;         // sentinel head
+    Missile* missiles;       // sentinel head
     int32_t hitCount;
     int32_t alliance;
     uint32_t spawnTime;
@@ -63,6 +63,12 @@ struct Ship {
     uint32_t deathTime;
     uint32_t blastNow;
     int32_t raceIndex;
+    // Beams that their life roll ended, each kept (with its last tick) until
+    // the engagement step fires the next beam at that enemy a tick later.
+    BeamShot* spentShots; // no sentinel; null when empty
+    // Last ticks (battle/tick.h) of the ship's smoke and of its bubble's turn.
+    uint32_t smokeTick;
+    uint32_t spinTick;
     // The rotation for `rotationAngles`, kept so that the many beams and
     // missiles aimed at this ship in one frame share one sin/cos evaluation.
     mutable double rotationAngles[3];
@@ -78,7 +84,7 @@ struct Ship {
 // Stores the ship's alliance, race and part count and gives it a clear damage array.
 void initShipForRace(Ship& ship, int alliance, int raceIndex, int partCount);
 
-// Frees both weapon lists (nodes and sentinels) and the damage array.
+// Frees the weapon lists (nodes and sentinels) and the damage array.
 void releaseShipLists(Ship& ship);
 
 // Rx(x) Ry(y) Rz(z) for angles in degrees, column-major like OpenGL, in double

@@ -2,6 +2,7 @@
 
 #include "battle/fleet.h"
 #include "battle/hits.h"
+#include "battle/tick.h"
 #include "data/effects.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
@@ -88,8 +89,12 @@ void drawShield(Ship& ship) {
             glActiveTextureARB(GL_TEXTURE0_ARB);
             glMatrixMode(GL_TEXTURE);
             glPushMatrix();
-            ShieldSpin += SpinStep;
-            if (ShieldSpin > 360.0f) ShieldSpin = 0.0f;
+            // Each bubble turns the texture on by a step per tick.
+            const uint32_t now = clockNow();
+            while (nextTick(ship.spinTick, now)) {
+                ShieldSpin += SpinStep;
+                if (ShieldSpin > 360.0f) ShieldSpin = 0.0f;
+            }
             glRotatef(ShieldSpin, 0.0f, 0.0f, 1.0f);
             drawBubbleTriangles(ship, raceOf(ship));
             glPopMatrix();
@@ -118,12 +123,14 @@ void drawImpacts(Ship& ship) {
             ship.worldPoint[axis] += ship.position[axis];
 
         if (ship.impactKind[i] == BeamImpactKind) {
-            // Beam hit: one frame per drawn frame, looping while the beam lasts.
+            // Beam hit: one picture per tick, looping while the beam lasts.
             glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
             glPushMatrix();
             placeFlash(ship, BeamFlashScale);
             drawFlashFrame(ship.impactFrame[i]);
-            if (++ship.impactFrame[i] > LoopLastFrame) ship.impactFrame[i] = LoopFirstFrame;
+            const uint32_t now = clockNow();
+            while (nextTick(ship.impactLast[i], now))
+                if (++ship.impactFrame[i] > LoopLastFrame) ship.impactFrame[i] = LoopFirstFrame;
             glPopMatrix();
         } else if (ship.impactKind[i] == MissileImpactKind) {
             // Missile hit: runs on time and frees its slot when played out.

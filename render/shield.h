@@ -2,7 +2,8 @@
 #pragma once
 #include "battle/ship.h"
 
-// Degrees the shield texture is turned by; advanced by every bubble drawn.
+// Degrees the shield texture is turned by; every bubble drawn advances it by a
+// step for each tick since its last.
 extern float ShieldSpin;
 
 // The translucent bubble of a shielded ship. Expects the alliance pass to have

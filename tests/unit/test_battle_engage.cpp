@@ -132,17 +132,20 @@ TEST_F(Engage, LeavingRangeDropsTheBeamAndClearsItsSlot) {
     EXPECT_EQ(countMissiles(a), 1) << "missiles in flight are not recalled";
 }
 
-TEST_F(Engage, BeamLifeIsDrawnPerBeamPerFrame) {
+TEST_F(Engage, BeamLifeIsDrawnPerBeamPerTick) {
     BattleWorld world(1, 2);
     Ship& a = world.ship(1, 0);
     place(world.ship(2, 0), 1, 0, 0);
     place(world.ship(2, 1), -1, 0, 0);
     setFakeClock(ClockStart + 2000);
-    engage(a);
-    ASSERT_EQ(countBeams(a), 2);
 
-    // At age 0 no threshold is below the age: both survive whatever is drawn.
+    // In the frame they fire, beams roll at age 0, where no threshold is below
+    // the age: both survive whatever is drawn.
     for (uint32_t seed : {1u, 99u, 31337u}) {
+        releaseAllBeams(a);
+        advanceFakeClock(16);
+        engage(a);
+        ASSERT_EQ(countBeams(a), 2);
         seedRandom(seed);
         weaponsPass(a);
         EXPECT_EQ(countBeams(a), 2);

@@ -49,6 +49,7 @@ void expectWhiteLast() {
 TEST_F(ShieldTest, SpinResetsToZeroOncePastFullTurn) {
     Ship& ship = testShip(1, 0);
     ShieldSpin = 359.0f;
+    advanceFakeClock(16);
     drawShield(ship);
     EXPECT_EQ(ShieldSpin, 0.0f) << "360.55 is past a full turn and starts again at 0";
     EXPECT_EQ(callsNamed("glRotatef")[0].args, (std::vector<double>{0, 0, 0, 1}));
@@ -56,18 +57,22 @@ TEST_F(ShieldTest, SpinResetsToZeroOncePastFullTurn) {
     const float landing = 360.0f - 1.55f;
     ASSERT_EQ(landing + 1.55f, 360.0f);
     ShieldSpin = landing;
+    advanceFakeClock(16);
     drawShield(ship);
     EXPECT_EQ(ShieldSpin, 360.0f);
+    advanceFakeClock(16);
     drawShield(ship);
     EXPECT_EQ(ShieldSpin, 0.0f);
 
     ShieldSpin = 100.0f;
+    advanceFakeClock(16);
     drawShield(ship);
     EXPECT_FLOAT_EQ(ShieldSpin, 101.55f);
 }
 
 TEST_F(ShieldTest, EveryShieldedShipAdvancesTheSpinOncePerFrame) {
     testShip(1, 1).shieldsUp = 0;
+    advanceFakeClock(16);
     drawAlliance(1);
     EXPECT_FLOAT_EQ(ShieldSpin, 2 * 1.55f);
     auto spins = callsNamed("glRotatef");
@@ -159,8 +164,11 @@ TEST_F(ShieldTest, BeamFlashPlaysThroughOnceThenLoopsTenToThirty) {
     Ship& ship = testShip(1, 0);
     ship.impactGlow[9] = 1.0f;
     ship.impactKind[9] = 10;
-    for (int i = 0; i < 33; ++i)
+    ship.impactLast[9] = clockNow(); // as the hit sets it
+    for (int i = 0; i < 33; ++i) {
+        advanceFakeClock(16);
         drawImpacts(ship);
+    }
     std::vector<int> expected;
     for (int f = 0; f <= 30; ++f)
         expected.push_back(f);
