@@ -12,9 +12,10 @@
   let catalogue = { races: [], maxEntryShips: 500, maxFleetShips: 1000 };
   const fleets = [[], []];
   let running = false;
+  let contextLost = false;
   let pendingShot = null;
   // Frames drawn and the time spent inside the frame function, for measuring.
-  const stats = (window.kestrionStats = { frames: 0, workMs: 0, shots: 0, state: 'loading' });
+  const stats = (window.kestrionStats = { frames: 0, workMs: 0, shots: 0, state: 'loading', restored: 0 });
 
   const call = (name, args) =>
     program.ccall(name, 'string', args.map((a) => (typeof a === 'number' ? 'number' : 'string')), args);
@@ -221,6 +222,7 @@
     return true;
   }
   function frame() {
+    if (contextLost) return requestAnimationFrame(frame);
     const before = performance.now();
     program._kestrion_frame();
     stats.workMs += performance.now() - before;
@@ -256,8 +258,20 @@
     }
   });
 
-  canvas.addEventListener('webglcontextlost', () =>
-    notice('The browser took the battle\'s WebGL context away. Reload the page to start again.', true));
+  // A GPU reset, a driver update or a laptop waking up takes WebGL away; the
+  // battle waits and goes on when the browser gives it back.
+  canvas.addEventListener('webglcontextlost', (event) => {
+    event.preventDefault(); // without this the browser never gives the context back
+    contextLost = true;
+    notice('The browser took WebGL away from the battle for a moment; it goes on when WebGL comes back.', true);
+  });
+  canvas.addEventListener('webglcontextrestored', () => {
+    const problem = program ? call('kestrion_restore', []) : '';
+    if (problem) return notice(`The battle cannot go on: ${problem}. Reload the page to start again.`, true);
+    contextLost = false;
+    stats.restored++;
+    $('notice').hidden = true;
+  });
 
   $('start').addEventListener('click', () => start(fragmentOf(fleets)));
   $('fleets').addEventListener('click', () => {
