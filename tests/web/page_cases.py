@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
-  page_cases.py CASE      (battle, address, races)
+  page_cases.py CASE      (battle, address, races, calls, textures, lost)
 Environment: WEB_SITE (build/web), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import CHROMIUM, Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
+from devtools import CHROMIUM, COUNT_WEBGL, Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
 
 SITE = os.environ["WEB_SITE"]
 INSPECT = os.environ["E2E_INSPECT"]
@@ -106,8 +106,8 @@ class Session:
         self.browser.send("Browser.setDownloadBehavior",
                           {"behavior": "allow", "downloadPath": self.downloads})
 
-    def page(self, fragment=""):
-        page = Page(self.browser, self.server.url("index.html") + fragment)
+    def page(self, fragment="", before=None):
+        page = Page(self.browser, self.server.url("index.html") + fragment, before)
         page.wait_for("window.kestrionStats && window.kestrionStats.state !== 'loading'",
                       "the page to load the data set")
         if state(page) == "failed":
@@ -290,11 +290,88 @@ def case_races(session):
     shots(page, session.downloads, [race])
 
 
+def fleet_list(names, alliance, per_side):
+    """The races dealt out between the sides in turn, each side's ships spread
+    over its races (as the frame-rate scripts do)."""
+    own = names[alliance - 1::2]
+    shares = [per_side // len(own) + (1 if i < per_side % len(own) else 0) for i in range(len(own))]
+    return ",".join(f"{race}:{share}" for race, share in zip(own, shares) if share)
+
+
+def case_calls(session):
+    """The WebGL calls a frame stay few as the fleets grow: the layer draws in
+    batches (at most 600 a frame at 2 x 20, 5000 at 2 x 200)."""
+    names = sorted(races())
+    for ships, bound, frames in ((20, 600, 40), (200, 5000, 4)):
+        fragment = (f"#alliance1={fleet_list(names, 1, ships)}"
+                    f"&alliance2={fleet_list(names, 2, ships)}")
+        page = session.page(fragment, before=COUNT_WEBGL)
+        wait_running(page, 2)
+        count = "[kestrionStats.frames, kestrionGL.calls, kestrionGL.draws]"
+        start = page.evaluate(count)
+        page.wait_for(f"kestrionStats.frames >= {start[0] + frames}", f"{frames} frames at 2 x {ships}",
+                      timeout=600)
+        end = page.evaluate(count)
+        done = end[0] - start[0]
+        calls, draws = (end[1] - start[1]) / done, (end[2] - start[2]) / done
+        print(f"2 x {ships}: {calls:.0f} WebGL calls a frame, {draws:.0f} of them draws "
+              f"(over {done} frames)")
+        page.send("Page.navigate", {"url": "about:blank"})
+        if calls > bound:
+            raise Failure(f"2 x {ships} makes {calls:.0f} WebGL calls a frame, over {bound}")
+
+
+def case_textures(session):
+    """Each change of fleets deletes the textures of the races no longer flown:
+    the live textures stay what the fleets need."""
+    names = sorted(races())
+    choices = [f"alliance1={names[i % 5]}:3,{names[(i + 1) % 5]}:2&alliance2={names[(i + 2) % 5]}:4"
+               for i in range(6)]
+    page = session.page("#" + choices[0], before=COUNT_WEBGL)
+    wait_running(page)
+    first = page.evaluate("kestrionGL.textures")
+    for choice in choices[1:]:
+        frames = page.evaluate("kestrionStats.frames")
+        page.evaluate(f"location.hash = {json.dumps(choice)}")
+        page.wait_for(f"location.hash === {json.dumps('#' + choice)} && kestrionStats.frames > {frames + 5}",
+                      f"the battle of {choice}")
+        live = page.evaluate("kestrionGL.textures")
+        print(f"{choice}: {live} live textures (the first fleets: {first})")
+        if live > first:
+            raise Failure(f"after the fleets {choice} {live} textures live, the first fleets had {first}")
+    known = races()
+    shots(page, session.downloads, [known[names[5 % 5]], known[names[6 % 5]], known[names[7 % 5]]])
+
+
+def case_lost(session):
+    """A lost WebGL context: the battle waits with a notice; given back, the
+    same battle goes on by itself, its picture whole, and the notice goes."""
+    known = races()
+    names = sorted(known)
+    page = session.page(f"#alliance1={names[0]}:5&alliance2={names[1]}:5")
+    wait_running(page)
+    page.evaluate("window.loseContext = document.getElementById('canvas')"
+                  ".getContext('webgl2').getExtension('WEBGL_lose_context'); loseContext.loseContext()")
+    notice = page.wait_for("!document.getElementById('notice').hidden && "
+                           "document.getElementById('notice-text').textContent", "the lost context's notice")
+    print(f"lost: {notice}")
+    stopped = page.evaluate("kestrionStats.frames")
+    time.sleep(1)
+    if page.evaluate("kestrionStats.frames") != stopped:
+        raise Failure("frames were drawn while the context was lost")
+    page.evaluate("loseContext.restoreContext()")
+    page.wait_for(f"kestrionStats.restored === 1 && kestrionStats.frames > {stopped + 20}",
+                  "the battle to go on after the context came back")
+    if not page.evaluate("document.getElementById('notice').hidden"):
+        raise Failure("the notice stays: " + text_of(page, "#notice-text"))
+    shots(page, session.downloads, [known[names[0]], known[names[1]]])
+
+
 def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
     if not step:
-        print(f"usage: page_cases.py {{battle|address|races}}", file=sys.stderr)
+        print("usage: page_cases.py {battle|address|races|calls|textures|lost}", file=sys.stderr)
         return 2
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
