@@ -325,6 +325,111 @@
     };
   });
 
+  // --- Races the user added, kept in this browser (IndexedDB) ---------------
+  // Each record: { fileName, name, bytes }; checked by the race reader again
+  // on every visit, since a new version may read races differently.
+  const store = {
+    open() {
+      return new Promise((resolve, reject) => {
+        const request = indexedDB.open('kestrion', 1);
+        request.onupgradeneeded = () => request.result.createObjectStore('races', { keyPath: 'fileName' });
+        request.onsuccess = () => resolve(request.result);
+        request.onerror = () => reject(request.error);
+      });
+    },
+    async run(mode, work) {
+      const db = await store.open();
+      try {
+        return await new Promise((resolve, reject) => {
+          const transaction = db.transaction('races', mode);
+          const request = work(transaction.objectStore('races'));
+          transaction.oncomplete = () => resolve(request && request.result);
+          transaction.onerror = () => reject(transaction.error);
+          transaction.onabort = () => reject(transaction.error);
+        });
+      } finally {
+        db.close();
+      }
+    },
+    all: () => store.run('readonly', (races) => races.getAll()),
+    put: (record) => store.run('readwrite', (races) => races.put(record)),
+    remove: (fileName) => store.run('readwrite', (races) => races.delete(fileName)),
+  };
+  const added = new Map(); // race name -> file name of the kept record
+
+  function showAdded() {
+    const list = $('added-list');
+    list.textContent = '';
+    for (const [name, fileName] of added) {
+      const item = document.createElement('li');
+      const label = document.createElement('span');
+      label.className = 'name';
+      label.textContent = name;
+      const small = document.createElement('small');
+      small.textContent = fileName;
+      label.append(small);
+      const forget = document.createElement('button');
+      forget.type = 'button';
+      forget.textContent = 'Forget';
+      forget.addEventListener('click', () => forgetRace(name));
+      item.append(label, forget);
+      list.append(item);
+    }
+    $('added').hidden = added.size === 0;
+  }
+
+  async function forgetRace(name) {
+    const fileName = added.get(name);
+    try {
+      await store.remove(fileName);
+    } catch (e) {
+      return notice(`The browser would not forget ${name}: ${e && e.message}`, true);
+    }
+    added.delete(name);
+    // Out of the lists now as well; fleets flying it keep it until they change.
+    const race = raceByName(name);
+    if (race) program.FS.unlink('/data/' + race.file);
+    for (const side of fleets) for (let i = side.length - 1; i >= 0; --i) if (side[i].race === name) side.splice(i, 1);
+    refreshRaces();
+    showFleets();
+    showAdded();
+    notice(`${name} is forgotten: it is no longer kept in this browser.`, false);
+  }
+
+  // The race file's bytes through the program's race reader into the lists:
+  // its name, or the reader's message in `problem`.
+  function joinRace(bytes, fileName) {
+    const before = new Set(catalogue.races.map((race) => race.name));
+    program.FS.writeFile('/dropped.ast', bytes);
+    const problem = call('kestrion_add_race', ['/dropped.ast', fileName]);
+    program.FS.unlink('/dropped.ast');
+    if (problem) return { problem };
+    refreshRaces();
+    const joined = catalogue.races.find((race) => !before.has(race.name));
+    return { name: joined ? joined.name : fileName };
+  }
+
+  async function restoreAddedRaces() {
+    let records = [];
+    try {
+      records = await store.all();
+    } catch (e) {
+      return; // no IndexedDB here (a private window may refuse it): nothing kept
+    }
+    const dropped = [];
+    for (const record of records) {
+      const { name, problem } = joinRace(new Uint8Array(record.bytes), record.fileName);
+      if (problem) {
+        dropped.push(`${problem}; the copy kept in this browser is dropped.`);
+        await store.remove(record.fileName).catch(() => {});
+      } else {
+        added.set(name, record.fileName);
+      }
+    }
+    showAdded();
+    if (dropped.length) notice(dropped.join(' '), true);
+  }
+
   // --- Races dropped onto the page or picked with the file button ------------
   async function addRaceFiles(files) {
     const joined = [];
@@ -341,18 +446,27 @@
         continue;
       }
       const bytes = new Uint8Array(await file.arrayBuffer());
-      program.FS.writeFile('/dropped.ast', bytes);
-      const problem = call('kestrion_add_race', ['/dropped.ast', file.name]);
-      program.FS.unlink('/dropped.ast');
-      if (problem) problems.push(problem);
-      else joined.push(file.name);
+      const { name, problem } = joinRace(bytes, file.name);
+      if (problem) {
+        problems.push(problem);
+        continue;
+      }
+      joined.push(file.name);
+      try {
+        await store.put({ fileName: file.name, name, bytes: bytes.buffer });
+        added.set(name, file.name);
+      } catch (e) {
+        problems.push(`${file.name} flies in this visit only: the browser would not keep it (${e && e.message}).`);
+      }
     }
     if (joined.length) {
-      refreshRaces();
       showFleets();
+      showAdded();
     }
     const text = [
-      ...(joined.length ? [`${joined.join(', ')} joined the race lists for this visit.`] : []),
+      ...(joined.length
+        ? [`${joined.join(', ')} joined the race lists, kept in this browser until you forget ${joined.length > 1 ? 'them' : 'it'}.`]
+        : []),
       ...problems,
     ].join(' ');
     if (text) notice(text, problems.length > 0);
@@ -387,6 +501,8 @@
         onAbort: (what) => notice(`The battle stopped (${what}). Reload the page to start again.`, true),
       });
       await loadDataSet();
+      refreshRaces();
+      await restoreAddedRaces();
     } catch (error) {
       $('loading-text').textContent =
         'The battle could not be loaded: ' + String(error.message || error).replace(/\.?$/, '. ') +

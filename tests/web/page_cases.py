@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
-  page_cases.py CASE      (battle, address, races, calls, textures, lost)
+  page_cases.py CASE      (battle, address, races, kept, calls, textures, lost)
 Environment: WEB_SITE (build/web), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
@@ -290,6 +290,69 @@ def case_races(session):
     shots(page, session.downloads, [race])
 
 
+def drop_file(page, path, name):
+    """A file dropped onto the page, as a drag from the desktop does."""
+    with open(path, "rb") as file:
+        payload = json.dumps(list(file.read()))
+    page.evaluate("document.getElementById('notice').hidden = true;"
+                  "(() => { const data = new DataTransfer();"
+                  f"data.items.add(new File([new Uint8Array({payload})], {json.dumps(name)}));"
+                  "document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true}));"
+                  "})()")
+    return page.wait_for("!document.getElementById('notice').hidden && "
+                         "document.getElementById('notice-text').textContent", f"{name}'s message")
+
+
+def case_kept(session):
+    """A race added from a file stays for the next visits (IndexedDB), listed
+    as added, and flies; one kept that no longer reads gets its message and
+    goes; Forget takes a kept race away."""
+    known = races()
+    race = make_race(WORK)
+    page = session.page()
+    print("dropped: " + drop_file(page, race, "Wedge.ast"))
+
+    # The next visit: checked again, listed as added, in the race lists.
+    again = session.page()
+    listed = again.evaluate("[...document.querySelectorAll('#added-list .name')].map(n => n.textContent)")
+    options = again.evaluate("[...document.querySelectorAll('.alliance')[1].querySelectorAll('option')]"
+                             ".map(o => o.value)")
+    if not any(entry.startswith("Wedgeling") for entry in listed) or "Wedgeling" not in options:
+        raise Failure(f"after a reload the added races are {listed} and the lists {options}")
+
+    # A kept copy that no longer reads (cut short, as by an older version's
+    # format): its message on the next visit, and it is gone from the store.
+    with open(race, "rb") as file:
+        half = json.dumps(list(file.read()[:2000]))
+    again.evaluate("new Promise((resolve, reject) => { const open = indexedDB.open('kestrion', 1);"
+                   "open.onsuccess = () => { const t = open.result.transaction('races', 'readwrite');"
+                   f"t.objectStore('races').put({{fileName: 'Old.ast', name: 'Old', bytes: new Uint8Array({half}).buffer}});"
+                   "t.oncomplete = () => { open.result.close(); resolve(true); }; t.onerror = reject; }; })")
+    third = session.page()
+    message = third.wait_for("!document.getElementById('notice').hidden && "
+                             "document.getElementById('notice-text').textContent", "the old race's message")
+    print(f"kept but unreadable: {message}")
+    if "Old.ast is not a race file we can read" not in message or "dropped" not in message:
+        raise Failure(f"the unreadable kept race gave {message!r}")
+    fourth = session.page()
+    if "Old.ast" in fourth.evaluate("document.getElementById('added-list').textContent") or \
+            not fourth.evaluate("document.getElementById('notice').hidden"):
+        raise Failure("the unreadable kept race is still kept")
+
+    # It flies: Wedgeling against the first race, from the address.
+    other = sorted(known)[0]
+    flying = session.page(f"#alliance1={other}:5&alliance2=Wedgeling:6")
+    wait_running(flying)
+    shots(flying, session.downloads, [race])
+
+    # Forget: gone from the list, the lists, and the next visit.
+    click(fourth, "#added-list button")
+    fourth.wait_for("document.getElementById('added').hidden", "the added list to empty")
+    fifth = session.page()
+    if "Wedgeling" in fifth.evaluate("[...document.querySelectorAll('option')].map(o => o.value)"):
+        raise Failure("a forgotten race is offered on the next visit")
+
+
 def fleet_list(names, alliance, per_side):
     """The races dealt out between the sides in turn, each side's ships spread
     over its races (as the frame-rate scripts do)."""
@@ -371,7 +434,7 @@ def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
     if not step:
-        print("usage: page_cases.py {battle|address|races|calls|textures|lost}", file=sys.stderr)
+        print("usage: page_cases.py {battle|address|races|kept|calls|textures|lost}", file=sys.stderr)
         return 2
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
