@@ -32,6 +32,8 @@ foreach(file ${KESTRION_WEB_PAGE})
   list(APPEND page_outputs ${KESTRION_WEB_SITE}/${file})
 endforeach()
 add_custom_target(kestrion_web_page ALL DEPENDS ${page_outputs})
+# The offline copy's worker, named after the program's version.
+configure_file(${CMAKE_SOURCE_DIR}/shell/web/sw.js ${KESTRION_WEB_SITE}/sw.js @ONLY)
 
 # The data set from the native forge, and the list of its files with their
 # sizes that the page loads it by (and measures its progress bar against).

@@ -493,8 +493,29 @@
     if (program && event.dataTransfer) addRaceFiles([...event.dataTransfer.files]);
   });
 
+  // --- The offline copy (sw.js): the page works without the network after the first visit.
+  async function keepOffline() {
+    if (location.protocol === 'file:' || !('serviceWorker' in navigator)) return;
+    try {
+      await navigator.serviceWorker.register('sw.js');
+      await navigator.serviceWorker.ready;
+      stats.offline = true;
+      $('forget-offline').hidden = false;
+    } catch (e) {
+      // Without a worker the page still works while the network does.
+    }
+  }
+  $('forget-offline').addEventListener('click', async () => {
+    for (const registration of await navigator.serviceWorker.getRegistrations()) await registration.unregister();
+    for (const name of await caches.keys()) if (name.startsWith('kestrion-')) await caches.delete(name);
+    stats.offline = false;
+    $('forget-offline').hidden = true;
+    notice('The offline copy is forgotten: the next visit loads the page from the network.', false);
+  });
+
   // --- Start-up ---------------------------------------------------------------
   async function main() {
+    keepOffline();
     try {
       program = await createKestrion({
         canvas,

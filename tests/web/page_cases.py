@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
-  page_cases.py CASE      (battle, address, races, kept, calls, textures, lost)
+  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost)
 Environment: WEB_SITE (build/web), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
@@ -353,6 +353,27 @@ def case_kept(session):
         raise Failure("a forgotten race is offered on the next visit")
 
 
+def case_offline(session):
+    """After one visit the page starts without its server (the offline copy);
+    Forget the offline copy takes that away again."""
+    known = races()
+    names = sorted(known)
+    fragment = f"#alliance1={names[0]}:4&alliance2={names[1]}:4"
+    first = session.page(fragment)
+    first.wait_for("kestrionStats.offline === true", "the offline copy")
+    wait_running(first)
+    session.server.close()
+    offline = session.page(fragment)
+    wait_running(offline)
+    shots(offline, session.downloads, [known[names[0]], known[names[1]]])
+    click(offline, "#forget-offline")
+    offline.wait_for("kestrionStats.offline === false", "the offline copy to be forgotten")
+    gone = Page(session.browser, session.server.url("index.html") + fragment)
+    time.sleep(3)
+    if gone.evaluate("!!(window.kestrionStats && window.kestrionStats.state === 'running')"):
+        raise Failure("the page still starts without its server after Forget the offline copy")
+
+
 def fleet_list(names, alliance, per_side):
     """The races dealt out between the sides in turn, each side's ships spread
     over its races (as the frame-rate scripts do)."""
@@ -434,7 +455,7 @@ def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
     if not step:
-        print("usage: page_cases.py {battle|address|races|kept|calls|textures|lost}", file=sys.stderr)
+        print("usage: page_cases.py {battle|address|races|kept|offline|calls|textures|lost}", file=sys.stderr)
         return 2
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
