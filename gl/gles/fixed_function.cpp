@@ -192,7 +192,11 @@ int slotOf(const Batch& batch, GLuint texture) {
 
 bool joins(const Batch& into, const DrawKey& draw) {
     const DrawKey& batch = into.key;
-    if (draw.texture[0] && slotOf(into, draw.texture[0]) < 0 && into.slotCount == Slots)
+    // Only blended draws, the effects' many small sprites, share a batch over
+    // different textures: large opaque ones (the backdrop's tiles) would pay
+    // for the choice of texture on every pixel.
+    if (draw.texture[0] && slotOf(into, draw.texture[0]) < 0 && into.slotCount > 0 &&
+        (into.slotCount == Slots || !batch.blend || !draw.blend))
         return false;
     if (batch.kind != draw.kind || batch.depthTest != draw.depthTest ||
         batch.depthMask != draw.depthMask || batch.cull != draw.cull ||

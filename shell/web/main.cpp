@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -234,6 +235,14 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_restore() {
         return answer("the battle cannot draw again on the WebGL 2 it was given back: " + error);
     uploadEveryTexture();
     return answer("");
+}
+
+// The program's memory for the soak: {"wasm":bytes of WebAssembly memory,
+// "heapInUse":bytes allocated and not freed}.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_memory() {
+    const struct mallinfo info = mallinfo();
+    return answer("{\"wasm\":" + std::to_string(__builtin_wasm_memory_size(0) * 65536ull) +
+                  ",\"heapInUse\":" + std::to_string(info.uordblks) + "}");
 }
 
 // The canvas's new size in pixels.

@@ -16,6 +16,8 @@
   let pendingShot = null;
   // Frames drawn and the time spent inside the frame function, for measuring.
   const stats = (window.kestrionStats = { frames: 0, workMs: 0, shots: 0, state: 'loading', restored: 0 });
+  // The program's memory, for the soak.
+  window.kestrionMemory = () => (program ? JSON.parse(call('kestrion_memory', [])) : null);
 
   const call = (name, args) =>
     program.ccall(name, 'string', args.map((a) => (typeof a === 'number' ? 'number' : 'string')), args);

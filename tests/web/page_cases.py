@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
-  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost)
+  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost, soak)
 Environment: WEB_SITE (build/web), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
@@ -374,6 +374,62 @@ def case_offline(session):
         raise Failure("the page still starts without its server after Forget the offline copy")
 
 
+def case_soak(session):
+    """Hours of battle, shortened: SOAK_MINUTES (default 1) with a change of
+    fleets every SOAK_CHANGE seconds (default 15). Every SOAK_SAMPLE seconds
+    the frames, JavaScript's heap (after a collection), the WebAssembly memory,
+    the program's heap in use and the live textures. Frames must keep coming,
+    the live textures stay what the fleets need, and after the first third of
+    the run the memory stays flat."""
+    minutes = float(os.environ.get("SOAK_MINUTES", "1"))
+    change = float(os.environ.get("SOAK_CHANGE", "15"))
+    sample = float(os.environ.get("SOAK_SAMPLE", "10"))
+    names = sorted(races())
+    choices = [[f"{names[i % 5]}:{3 + i % 4}", f"{names[(i + 1) % 5]}:2"] if i % 2 else
+               [f"{names[i % 5]}:{4 + i % 3}"] for i in range(10)]
+    def fragment(k):
+        first, second = choices[k % len(choices)], choices[(k + 3) % len(choices)]
+        return f"alliance1={','.join(first)}&alliance2={','.join(second)}", len(first) + len(second)
+    text, entries = fragment(0)
+    page = session.page("#" + text, before=COUNT_WEBGL)
+    wait_running(page)
+    base = page.evaluate("kestrionGL.textures") - 6 * entries  # the effects' textures
+    began = time.monotonic()
+    next_change, k, samples, last_frames = began + change, 0, [], 0
+    print(f"{'s':>6} {'frames':>8} {'JS heap':>10} {'wasm':>10} {'in use':>10} {'textures':>8}  fleets")
+    while time.monotonic() - began < minutes * 60:
+        time.sleep(sample)
+        if time.monotonic() >= next_change:
+            k += 1
+            text, entries = fragment(k)
+            page.evaluate(f"location.hash = {json.dumps(text)}")
+            next_change += change
+            time.sleep(2)
+        page.send("HeapProfiler.collectGarbage")
+        js = page.send("Runtime.getHeapUsage")["usedSize"]
+        memory = page.evaluate("kestrionMemory()")
+        frames, live = page.evaluate("[kestrionStats.frames, kestrionGL.textures]")
+        elapsed = time.monotonic() - began
+        samples.append((elapsed, js, memory["wasm"], memory["heapInUse"]))
+        print(f"{elapsed:6.0f} {frames:8d} {js / 1024:9.0f}K {memory['wasm'] / 1024:9.0f}K "
+              f"{memory['heapInUse'] / 1024:9.0f}K {live:8d}  {text}", flush=True)
+        if frames <= last_frames:
+            raise Failure(f"no frame came in {sample:.0f} s (still {frames})")
+        last_frames = frames
+        if live > base + 6 * entries:
+            raise Failure(f"{live} textures live; the fleets need {base + 6 * entries}")
+    warm = [s for s in samples if s[0] <= minutes * 20]
+    rest = [s for s in samples if s[0] > minutes * 20]
+    if not warm or not rest:
+        raise Failure("the soak was too short to judge")
+    for index, what, slack in ((1, "JavaScript's heap", 2 << 20), (2, "the WebAssembly memory", 0),
+                               (3, "the program's heap in use", 2 << 20)):
+        before, after = max(s[index] for s in warm), max(s[index] for s in rest)
+        print(f"{what}: at most {before / 1024:.0f}K in the first third, {after / 1024:.0f}K after")
+        if after > before * 1.05 + slack:
+            raise Failure(f"{what} grew from {before} to {after} bytes after the first third")
+
+
 def fleet_list(names, alliance, per_side):
     """The races dealt out between the sides in turn, each side's ships spread
     over its races (as the frame-rate scripts do)."""
@@ -455,7 +511,7 @@ def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
     if not step:
-        print("usage: page_cases.py {battle|address|races|kept|offline|calls|textures|lost}", file=sys.stderr)
+        print("usage: page_cases.py {battle|address|races|kept|offline|calls|textures|lost|soak}", file=sys.stderr)
         return 2
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
