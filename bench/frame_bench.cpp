@@ -167,7 +167,7 @@ double fastest(const std::vector<double>& runs) {
     return *std::min_element(runs.begin(), runs.end());
 }
 void byFleetSize(benchmark::internal::Benchmark* b) {
-    b->Arg(10)->Arg(20)->Arg(50)->Arg(200)->Arg(500)->Iterations(MeasuredFrames)->Repetitions(5);
+    b->Arg(10)->Arg(20)->Arg(50)->Arg(100)->Arg(200)->Arg(500)->Iterations(MeasuredFrames)->Repetitions(5);
     b->ComputeStatistics("min", fastest)->Unit(benchmark::kMicrosecond);
 }
 BENCHMARK(WholeFrame)->Apply(byFleetSize);

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The web page's frame rate in headless Chromium (SwiftShader's WebGL 2), with
-the animation frames not held to the display's rate, and the size of what the
-page downloads. Used by scripts/framerate-web.
-  framerate_page.py SITE SECONDS SHIPS"""
+the animation frames not held to the display's rate, its own work a frame, its
+WebGL calls a frame (counted in a second visit, since counting slows the page),
+and the size of what the page downloads. Used by scripts/framerate-web.
+  framerate_page.py SITE SECONDS SHIPS [LABEL]"""
 import gzip
 import os
 import sys
@@ -10,7 +11,7 @@ import time
 
 # The browser driver the page's tests use.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
-from devtools import Browser, Failure, Page, Server  # noqa: E402
+from devtools import COUNT_WEBGL, Browser, Failure, Page, Server  # noqa: E402
 
 
 def fleet_list(races, alliance, per_side):
@@ -25,19 +26,26 @@ def fleet_list(races, alliance, per_side):
     return ",".join(entries)
 
 
-def measure(browser, server, fragment, seconds):
-    page = Page(browser, server.url("index.html#" + fragment))
+def measure(browser, server, fragment, seconds, count=False):
+    """Frames, frames a second, own work a frame, canvas size; with `count`, the
+    WebGL calls a frame instead. At least `seconds` and at least 3 frames, after
+    the first few (a slow page may take minutes)."""
+    page = Page(browser, server.url("index.html#" + fragment), COUNT_WEBGL if count else None)
     page.wait_for("window.kestrionStats && window.kestrionStats.state === 'running' && "
-                  "window.kestrionStats.frames > 30", "the battle to run", timeout=300)
+                  "window.kestrionStats.frames > 3", "the battle to run", timeout=900)
     time.sleep(2)  # past the first frames' set-up
-    start = page.evaluate("[window.kestrionStats.frames, window.kestrionStats.workMs, performance.now()]")
+    probe = ("[kestrionStats.frames, kestrionStats.workMs, performance.now(), "
+             + ("kestrionGL.calls" if count else "0") + ", document.getElementById('canvas').width, "
+             "document.getElementById('canvas').height]")
+    start = page.evaluate(probe)
     time.sleep(seconds)
-    end = page.evaluate("[window.kestrionStats.frames, window.kestrionStats.workMs, performance.now(),"
-                        " document.getElementById('canvas').width, document.getElementById('canvas').height]")
+    page.wait_for(f"kestrionStats.frames >= {start[0] + 3}", "three frames", timeout=900)
+    end = page.evaluate(probe)
     frames = end[0] - start[0]
     elapsed = (end[2] - start[2]) / 1000
     page.send("Page.navigate", {"url": "about:blank"})
-    return frames, frames / elapsed, (end[1] - start[1]) / max(frames, 1), end[3], end[4]
+    return (frames, frames / elapsed, (end[1] - start[1]) / max(frames, 1),
+            (end[3] - start[3]) / max(frames, 1), end[4], end[5])
 
 
 def sizes(site):
@@ -55,6 +63,7 @@ def sizes(site):
 
 def main():
     site, seconds, ships = sys.argv[1], float(sys.argv[2]), int(sys.argv[3])
+    name = sys.argv[4] if len(sys.argv) > 4 else "page"
     races = sorted(name[:-4] for name in os.listdir(os.path.join(site, "data"))
                    if name.endswith(".ast"))
     server = Server(site)
@@ -65,11 +74,12 @@ def main():
                 ("empty fleets", "alliance1=&alliance2="),
                 (f"{ships} ships a side", f"alliance1={fleet_list(races, 1, ships)}"
                                           f"&alliance2={fleet_list(races, 2, ships)}")]:
-            frames, fps, work, width, height = measure(browser, server, fragment, seconds)
-            print(f"   page, {label}: {frames} frames in {seconds:.0f} s at {width} x {height}, "
-                  f"{fps:.1f} frames a second; {work:.2f} ms a frame inside the frame function",
-                  flush=True)
-            results.append((label, fps, work))
+            frames, fps, work, _, width, height = measure(browser, server, fragment, seconds)
+            calls = measure(browser, server, fragment, min(seconds, 5), count=True)[3]
+            print(f"   {name}, {label}: {frames} frames at {width} x {height}, "
+                  f"{fps:.1f} frames a second; {work:.2f} ms a frame inside the frame function; "
+                  f"{calls:.0f} WebGL calls a frame", flush=True)
+            results.append((label, fps, work, calls))
     except Failure as failure:
         print(f"framerate-web: {failure}", file=sys.stderr)
         return 1
@@ -77,8 +87,9 @@ def main():
         browser.close()
         server.close()
     print("")
-    for label, fps, work in results:
-        print(f"page frame rate, {label}: {fps:.1f} fps, own work {work:.2f} ms a frame")
+    for label, fps, work, calls in results:
+        print(f"{name} frame rate, {label}: {fps:.1f} fps, own work {work:.2f} ms a frame, "
+              f"{calls:.0f} WebGL calls a frame")
     print("download size (raw / gzip -9):")
     total_raw = total_packed = 0
     for group, (raw, packed) in sorted(sizes(site).items()):

@@ -19,7 +19,7 @@ target_link_options(
   -sMIN_WEBGL_VERSION=2
   -sMAX_WEBGL_VERSION=2
   -sEXPORTED_RUNTIME_METHODS=FS,ccall
-  -sEXPORTED_FUNCTIONS=_kestrion_races,_kestrion_read_address,_kestrion_check_fleets,_kestrion_start,_kestrion_frame,_kestrion_resize,_kestrion_add_race)
+  -sEXPORTED_FUNCTIONS=_kestrion_races,_kestrion_read_address,_kestrion_check_fleets,_kestrion_start,_kestrion_frame,_kestrion_resize,_kestrion_add_race,_kestrion_restore,_kestrion_memory)
 
 # The page's own files beside the program.
 set(KESTRION_WEB_PAGE index.html page.css page.js)
@@ -32,6 +32,8 @@ foreach(file ${KESTRION_WEB_PAGE})
   list(APPEND page_outputs ${KESTRION_WEB_SITE}/${file})
 endforeach()
 add_custom_target(kestrion_web_page ALL DEPENDS ${page_outputs})
+# The offline copy's worker, named after the program's version.
+configure_file(${CMAKE_SOURCE_DIR}/shell/web/sw.js ${KESTRION_WEB_SITE}/sw.js @ONLY)
 
 # The data set from the native forge, and the list of its files with their
 # sizes that the page loads it by (and measures its progress bar against).

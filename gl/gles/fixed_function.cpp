@@ -7,20 +7,39 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
+
+// Every call into WebGL crosses from WebAssembly into JavaScript and is
+// checked there, so the layer draws in batches: consecutive draws that share
+// their state go into one buffer and one draw call. Immediate-mode vertices are
+// taken into eye space on the CPU, so that draws under different modelviews
+// merge; client arrays are kept once in a static buffer and drawn per
+// instance, each with its modelview. State reaches ES only when a batch is
+// drawn, and only where it differs from what ES holds.
 
 namespace {
 // Enumerants of OpenGL 1.1 the program table does not name but callers may pass.
-constexpr GLenum TriangleFan = 0x0006, Quads = 0x0007;
+constexpr GLenum Points = 0x0000, LineLoop = 0x0002, LineStrip = 0x0003;
+constexpr GLenum TriangleStrip = 0x0005, TriangleFan = 0x0006, Quads = 0x0007;
 constexpr GLenum QuadStrip = 0x0008, Polygon = 0x0009;
 constexpr GLenum Flat = 0x1D00, Clamp = 0x2900, Luminance = 0x1909;
-constexpr GLenum Nearest = 0x2600;
+constexpr GLenum Nearest = 0x2600, One = 1, Zero = 0;
+constexpr GLuint Unknown = ~0u; // an ES binding the layer does not know
 
 using Matrix = std::array<double, 16>; // column-major, as GL keeps it
 
 constexpr int Units = 2;
+// A batch may sample up to this many textures on unit 0, each on an ES unit of
+// its own (the explosion frames of many flashes); unit 1 goes on the next ES
+// unit. Such batches have a program of their own: software renderers
+// (SwiftShader) take every branch of the choice for each pixel.
+constexpr int Slots = 8;
+constexpr int SingleProgram = 0, SlotsProgram = 1;
 constexpr size_t StackDepth = 32;
 constexpr int ModelviewStack = 0, ProjectionStack = 1, TextureStack = 2; // + unit
+// Cached client arrays beyond this many vertices are dropped and cached again.
+constexpr size_t StaticVertexLimit = size_t(1) << 22;
 
 Matrix identity() {
     Matrix m = {};
@@ -40,16 +59,84 @@ Matrix multiply(const Matrix& a, const Matrix& b) {
     return m;
 }
 
-// One vertex as the shader reads it; immediate mode and client arrays both
-// end up as a run of these in the one stream buffer.
+// The inverse of a 4x4 matrix by Gauss-Jordan elimination; zero when singular.
+Matrix invert(const Matrix& m) {
+    double a[4][8];
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column) {
+            a[row][column] = m[column * 4 + row];
+            a[row][column + 4] = row == column ? 1.0 : 0.0;
+        }
+    for (int column = 0; column < 4; ++column) {
+        int pivot = column;
+        for (int row = column + 1; row < 4; ++row)
+            if (std::fabs(a[row][column]) > std::fabs(a[pivot][column])) pivot = row;
+        if (a[pivot][column] == 0.0) return Matrix{};
+        for (int k = 0; k < 8; ++k)
+            std::swap(a[column][k], a[pivot][k]);
+        const double scale = 1.0 / a[column][column];
+        for (int k = 0; k < 8; ++k)
+            a[column][k] *= scale;
+        for (int row = 0; row < 4; ++row) {
+            if (row == column) continue;
+            const double factor = a[row][column];
+            for (int k = 0; k < 8; ++k)
+                a[row][k] -= factor * a[column][k];
+        }
+    }
+    Matrix inverse;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            inverse[size_t(column * 4 + row)] = a[row][column + 4];
+    return inverse;
+}
+
+// Switches the shader reads per vertex or per instance, so that draws that
+// differ only in them still share a draw call.
+enum VertexFlag : unsigned {
+    LitFlag = 1,
+    NormalizeFlag = 2,
+    Texture0Flag = 4, // Texture0Flag << unit
+    OpaqueFlag = 16,  // drawn without blending: alpha 1 under a blend that keeps it
+    SlotShift = 5     // above the flags: which of the batch's unit 0 textures
+};
+
+// A vertex of the stream buffer, in eye space; texture coordinates have been
+// through their matrices (s, t, r, q).
 struct Vertex {
-    float position[3];
+    float position[4];
     float normal[3];
     float colour[4];
+    float texCoord[Units][4];
+    float flags;
+};
+
+// A vertex of the static buffer: an element of the client arrays as given.
+struct StaticVertex {
+    float position[3];
+    float normal[3];
     float texCoord[Units][2];
 };
 
-enum Attribute : GLuint { PositionAttribute, NormalAttribute, ColourAttribute, TexCoordAttribute };
+// One draw of cached arrays: its modelview's three rows (affine), the rows of
+// its normal matrix, its colour and flags.
+struct Instance {
+    float modelview[12];
+    float normalMatrix[9];
+    float colour[4];
+    float flags;
+};
+
+enum Attribute : GLuint {
+    PositionAttribute,
+    NormalAttribute,
+    ColourAttribute,
+    TexCoordAttribute, // + unit
+    FlagsAttribute = TexCoordAttribute + Units,
+    ModelviewAttribute,                             // three rows
+    NormalMatrixAttribute = ModelviewAttribute + 3, // three rows
+    AttributeCount = NormalMatrixAttribute + 3
+};
 
 struct ClientArray {
     bool enabled = false;
@@ -58,50 +145,192 @@ struct ClientArray {
     const void* pointer = nullptr;
 };
 
-// What the layer knows of a texture name: GL draws an incomplete texture as if
-// the unit were off, where ES samples black, so completeness is tracked.
+// What the layer knows of a texture name. The program's names are the layer's
+// own, each backed by an ES texture, so that a context made again can back
+// them with new ones. GL draws an incomplete texture as if the unit were off,
+// where ES samples black, so completeness is tracked.
 struct TextureRecord {
+    GLuint es = 0;
+    bool live = false;
     bool hasImage = false;
     bool wantsMipmaps = true; // the default minifying filter uses them
 };
 
-struct Uniforms {
-    GLint modelviewProjection, modelview, normalMatrix, textureMatrix[Units];
-    GLint lighting, normalize, lightPosition, lightAmbient, lightDiffuse, lightSpecular;
-    GLint texturing[Units], sampler[Units], pointSize;
+enum class Kind : uint8_t { Triangles, Lines, Points };
+
+// The state a batch is drawn with; draws whose keys join share the batch.
+struct DrawKey {
+    Kind kind = Kind::Triangles;
+    bool blend = false, depthTest = false, depthMask = true, cull = false;
+    GLenum blendSource = One, blendDestination = Zero, frontFace = GL_CCW;
+    GLuint texture[Units] = {}; // program names; 0 where the draw samples nothing
+    float pointSize = 1.0f;
 };
 
-// Uniform groups, sent again only when their state changed.
-enum DirtyGroup : unsigned { MatricesDirty = 1, TextureMatricesDirty = 2, SettingsDirty = 4 };
+// A blend that writes the source unchanged where its alpha is 1.
+bool keepsOpaque(GLenum source, GLenum destination) {
+    return (source == GL_SRC_ALPHA || source == One) &&
+           (destination == GL_ONE_MINUS_SRC_ALPHA || destination == Zero);
+}
+
+struct Batch {
+    DrawKey key; // texture[0] unused: the batch's unit 0 textures are its slots
+    GLuint slots[Slots] = {};
+    int slotCount = 0;
+    GLenum mode = GL_TRIANGLES;
+    int geometry = -1;             // cached arrays drawn per instance, or -1: stream vertices
+    uint32_t first = 0, count = 0; // stream vertices
+    std::vector<Instance> instances;
+    size_t instanceOffset = 0; // in the instance buffer, when drawn
+};
+
+int slotOf(const Batch& batch, GLuint texture) {
+    for (int slot = 0; slot < batch.slotCount; ++slot)
+        if (batch.slots[slot] == texture) return slot;
+    return -1;
+}
+
+bool joins(const Batch& into, const DrawKey& draw) {
+    const DrawKey& batch = into.key;
+    // Only blended draws, the effects' many small sprites, share a batch over
+    // different textures: large opaque ones (the backdrop's tiles) would pay
+    // for the choice of texture on every pixel.
+    if (draw.texture[0] && slotOf(into, draw.texture[0]) < 0 && into.slotCount > 0 &&
+        (into.slotCount == Slots || !batch.blend || !draw.blend))
+        return false;
+    if (batch.kind != draw.kind || batch.depthTest != draw.depthTest ||
+        batch.depthMask != draw.depthMask || batch.cull != draw.cull ||
+        (batch.cull && batch.frontFace != draw.frontFace))
+        return false;
+    if (draw.kind == Kind::Points && batch.pointSize != draw.pointSize) return false;
+    if (batch.texture[1] && draw.texture[1] && batch.texture[1] != draw.texture[1]) return false;
+    if (batch.blend && draw.blend)
+        return batch.blendSource == draw.blendSource &&
+               batch.blendDestination == draw.blendDestination;
+    if (batch.blend != draw.blend) {
+        // Unblended vertices carry OpaqueFlag, so they may go under the blend.
+        const DrawKey& blended = batch.blend ? batch : draw;
+        return keepsOpaque(blended.blendSource, blended.blendDestination);
+    }
+    return true;
+}
+
+// The batch takes on what the joining draw adds: its textures, its blend. The
+// flags the draw's vertices carry for the slot of its unit 0 texture.
+unsigned absorb(Batch& into, const DrawKey& draw) {
+    DrawKey& batch = into.key;
+    if (!batch.texture[1]) batch.texture[1] = draw.texture[1];
+    if (draw.blend && !batch.blend) {
+        batch.blend = true;
+        batch.blendSource = draw.blendSource;
+        batch.blendDestination = draw.blendDestination;
+    }
+    if (!draw.texture[0]) return 0;
+    int slot = slotOf(into, draw.texture[0]);
+    if (slot < 0) {
+        slot = into.slotCount++;
+        into.slots[slot] = draw.texture[0];
+    }
+    return unsigned(slot) << SlotShift;
+}
+
+// Client arrays cached in the static buffer, known by where they lie and what
+// their first and last positions hold.
+struct Geometry {
+    const void* pointer[2 + Units] = {};
+    GLint size[2 + Units] = {};
+    GLsizei stride[2 + Units] = {};
+    GLint first = 0;
+    GLsizei count = 0;
+    float ends[2][3] = {};
+    uint32_t start = 0; // its first vertex in the static buffer
+};
+
+struct Uniforms {
+    GLint projection, lightPosition, lightAmbient, lightDiffuse, lightSpecular, pointSize;
+};
+
+std::array<GLuint, Slots + 1> filled(GLuint value) {
+    std::array<GLuint, Slots + 1> values;
+    values.fill(value);
+    return values;
+}
+
+// The uniforms a program was last sent.
+struct SentUniforms {
+    bool known = false;
+    float projection[16] = {};
+    float light[4][4] = {};
+    float pointSize = -1.0f;
+};
+
+// What the ES context holds, so that only changes are sent.
+struct Applied {
+    int blend = -1, depthTest = -1, cull = -1, depthMask = -1;
+    GLenum blendSource = Unknown, blendDestination = Unknown, frontFace = Unknown;
+    std::array<GLuint, Slots + 1> texture = filled(Unknown); // by ES unit
+    int activeUnit = -1;
+    GLint viewport[4] = {-1, -1, -1, -1};
+    GLuint vertexArray = Unknown, arrayBuffer = Unknown;
+    float clearColour[4] = {-1, -1, -1, -1};
+    int program = -1;
+    SentUniforms sent[2];
+};
 
 struct LayerState {
     GLESCalls es = {};
-    GLuint program = 0, vertexShader = 0, fragmentShader = 0, vertexArrayObject = 0;
-    GLuint streamBuffer = 0;
-    Uniforms uniforms = {};
-    unsigned dirty = ~0u; // the uniform groups to send before the next draw
+    GLuint program[2] = {}, vertexShader = 0, fragmentShader[2] = {};
+    GLuint streamArray = 0, staticArray = 0;                       // vertex array objects
+    GLuint streamBuffer = 0, instanceBuffer = 0, staticBuffer = 0; // buffers
+    size_t staticCapacity = 0, staticUploaded = 0;                 // in vertices
+    Uniforms uniforms[2] = {};
+    Applied applied;
 
     std::array<std::vector<Matrix>, TextureStack + Units> stacks;
     GLenum matrixMode = GL_MODELVIEW;
     int activeUnit = 0, clientUnit = 0;
+    // The modelview and texture matrices in float, the normal matrix's rows:
+    // made again after a change, before the next vertex.
+    bool transformDirty = true;
+    float modelview[16] = {}, normalRows[9] = {}, textureMatrix[Units][16] = {};
+    bool affine = true, textureIdentity[Units] = {true, true};
+    bool inverseDirty = true;
+    Matrix projectionInverse = {};
 
     bool lighting = false, light0 = false, normalize = false;
     bool texturing[Units] = {};
     GLuint boundTexture[Units] = {};
     float lightAmbient[4] = {0, 0, 0, 1}, lightDiffuse[4] = {1, 1, 1, 1};
     float lightSpecular[4] = {1, 1, 1, 1}, lightPosition[4] = {0, 0, 1, 0}; // eye space
-    GLfloat pointSize = 1.0f;
+    GLfloat pointSize = 1.0f, lineWidth = 1.0f;
+    bool blend = false, depthTest = false, cull = false, depthMask = true;
+    GLenum blendSource = One, blendDestination = Zero, frontFace = GL_CCW;
+    float clearColour[4] = {0, 0, 0, 0};
+    GLint viewport[4] = {0, 0, 0, 0};
 
     float colour[4] = {1, 1, 1, 1}, normal[3] = {0, 0, 1}, texCoord[Units][2] = {};
     bool inBegin = false;
     GLenum primitive = GL_TRIANGLES;
-    std::vector<Vertex> vertices;  // immediate mode, then reused for client arrays
-    std::vector<Vertex> triangles; // quads and polygons split up
+    unsigned beginFlags = 0;
+    std::vector<Vertex> vertices;  // a primitive's vertices in eye space
+    std::vector<Vertex> converted; // split into independent ones
+
+    // Drawn at the next flush, in order.
+    std::vector<Vertex> streamVertices;
+    std::vector<Batch> batches;
+    size_t batchCount = 0;
+    size_t opaqueRunStart = 0; // batches from here on may take opaque draws out of order
+    std::vector<Instance> instanceData;
+
+    std::vector<Geometry> geometries;
+    std::unordered_map<const void*, std::vector<int>> geometryIndex;
+    std::vector<StaticVertex> staticVertices;
 
     ClientArray vertexArray, normalArray, texCoordArray[Units];
     GLint unpackAlignment = 4, packAlignment = 4;
-    std::vector<TextureRecord> textures; // by name
-    std::vector<uint8_t> pixels;         // conversions on upload and read-back
+    std::vector<TextureRecord> textures = std::vector<TextureRecord>(1); // by name
+    std::vector<GLuint> freeNames;
+    std::vector<uint8_t> pixels; // conversions on upload and read-back
 
     GLenum error = GL_NO_ERROR;
     std::string vendor, renderer, version;
@@ -109,38 +338,18 @@ struct LayerState {
 };
 
 LayerState State;
+FixedFunctionCounts Counts;
 FixedFunctionFault Fault = FixedFunctionFault::None;
 
 void raise(GLenum error) {
     if (State.error == GL_NO_ERROR) State.error = error;
 }
 
-// The stack glMatrixMode picked; the texture stack is the active unit's.
-std::vector<Matrix>& currentStack() {
-    switch (State.matrixMode) {
-    case GL_PROJECTION:
-        return State.stacks[ProjectionStack];
-    case GL_TEXTURE:
-        return State.stacks[size_t(TextureStack + State.activeUnit)];
-    default:
-        return State.stacks[ModelviewStack];
-    }
-}
-
-void matrixChanged() {
-    State.dirty |= State.matrixMode == GL_TEXTURE ? TextureMatricesDirty : MatricesDirty;
-}
-
-void multiplyCurrent(const Matrix& m) {
-    Matrix& top = currentStack().back();
-    top = multiply(top, m);
-    matrixChanged();
-}
-
-// The ES unit a program unit's binds go to: swapped only by the planted fault.
-GLenum esUnit(int unit) {
-    const int physical = Fault == FixedFunctionFault::WrongTextureUnit ? Units - 1 - unit : unit;
-    return gles::TEXTURE0 + GLenum(physical);
+// The ES unit a program unit's texture goes to (unit 0 by its slot in the
+// batch): units 0 and 1 swapped only by the planted fault.
+int esUnit(int unit, int slot = 0) {
+    if (Fault == FixedFunctionFault::WrongTextureUnit) return unit == 0 ? Slots : 0;
+    return unit == 0 ? slot : Slots;
 }
 
 bool textureComplete(GLuint name) {
@@ -154,8 +363,8 @@ TextureRecord& recordOf(GLuint name) {
     return State.textures[name];
 }
 
-// The inverse transpose of the modelview's upper 3x3, for normals (column-major).
-std::array<float, 9> normalMatrix(const Matrix& m) {
+// The inverse transpose of the modelview's upper 3x3, for normals, by rows.
+void normalRows(const Matrix& m, float rows[9]) {
     const double a = m[0], b = m[4], c = m[8], d = m[1], e = m[5], f = m[9], g = m[2], h = m[6],
                  i = m[10];
     const double cofactor[9] = {e * i - f * h,    -(d * i - f * g), d * h - e * g,
@@ -163,101 +372,595 @@ std::array<float, 9> normalMatrix(const Matrix& m) {
                                 b * f - c * e,    -(a * f - c * d), a * e - b * d};
     const double determinant = a * cofactor[0] + b * cofactor[1] + c * cofactor[2];
     const double scale = determinant != 0.0 ? 1.0 / determinant : 0.0;
-    // The inverse transpose is the cofactor matrix over the determinant; cofactor
-    // holds row-major entries, so row r, column c goes to [c * 3 + r].
-    std::array<float, 9> n = {};
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            n[size_t(column * 3 + row)] = float(cofactor[row * 3 + column] * scale);
-    return n;
+    // The inverse transpose is the cofactor matrix over the determinant.
+    for (int k = 0; k < 9; ++k)
+        rows[k] = float(cofactor[k] * scale);
 }
 
-std::array<float, 16> toFloat(const Matrix& m) {
-    std::array<float, 16> f = {};
+void refreshTransform() {
+    if (!State.transformDirty) return;
+    const Matrix& m = State.stacks[ModelviewStack].back();
     for (size_t k = 0; k < 16; ++k)
-        f[k] = float(m[k]);
-    return f;
+        State.modelview[k] = float(m[k]);
+    State.affine = m[3] == 0.0 && m[7] == 0.0 && m[11] == 0.0 && m[15] == 1.0;
+    normalRows(m, State.normalRows);
+    for (int unit = 0; unit < Units; ++unit) {
+        const Matrix& t = State.stacks[size_t(TextureStack + unit)].back();
+        State.textureIdentity[unit] = t == identity();
+        for (size_t k = 0; k < 16; ++k)
+            State.textureMatrix[unit][k] = float(t[k]);
+    }
+    State.transformDirty = false;
 }
 
-void sendUniforms() {
+// --- Drawing what is pending ----------------------------------------------------
+
+void bindArrayBuffer(GLuint buffer) {
+    if (State.applied.arrayBuffer == buffer) return;
+    State.es.BindBuffer(gles::ARRAY_BUFFER, buffer);
+    State.applied.arrayBuffer = buffer;
+}
+
+void bindVertexArray(GLuint array) {
+    if (State.applied.vertexArray == array) return;
+    State.es.BindVertexArray(array);
+    State.applied.vertexArray = array;
+}
+
+void selectUnit(int esIndex) {
+    if (State.applied.activeUnit == esIndex) return;
+    State.es.ActiveTexture(gles::TEXTURE0 + GLenum(esIndex));
+    State.applied.activeUnit = esIndex;
+}
+
+void bindOnUnit(int esIndex, GLuint esName) {
+    if (State.applied.texture[esIndex] == esName) return;
+    selectUnit(esIndex);
+    State.es.BindTexture(GL_TEXTURE_2D, esName);
+    State.applied.texture[esIndex] = esName;
+}
+
+void setCapabilityES(GLenum cap, bool on, int& applied) {
+    if (applied == int(on)) return;
+    if (on)
+        State.es.Enable(cap);
+    else
+        State.es.Disable(cap);
+    applied = on;
+}
+
+void applyDepthMask(bool on) {
+    if (State.applied.depthMask == int(on)) return;
+    State.es.DepthMask(on ? GL_TRUE : GL_FALSE);
+    State.applied.depthMask = on;
+}
+
+void applyKey(const Batch& batch) {
+    const DrawKey& key = batch.key;
+    Applied& a = State.applied;
+    setCapabilityES(GL_DEPTH_TEST, key.depthTest, a.depthTest);
+    applyDepthMask(key.depthMask);
+    setCapabilityES(GL_CULL_FACE, key.cull, a.cull);
+    if (key.cull && a.frontFace != key.frontFace) {
+        State.es.FrontFace(key.frontFace);
+        a.frontFace = key.frontFace;
+    }
+    if (key.blend) {
+        setCapabilityES(GL_BLEND, true, a.blend);
+        if (a.blendSource != key.blendSource || a.blendDestination != key.blendDestination) {
+            State.es.BlendFunc(key.blendSource, key.blendDestination);
+            a.blendSource = key.blendSource;
+            a.blendDestination = key.blendDestination;
+        }
+    } else if (!(a.blend == 1 && keepsOpaque(a.blendSource, a.blendDestination))) {
+        // An opaque batch may stay under a blend that keeps it as it is.
+        setCapabilityES(GL_BLEND, false, a.blend);
+    }
+    for (int slot = 0; slot < batch.slotCount; ++slot)
+        bindOnUnit(esUnit(0, slot), State.textures[batch.slots[slot]].es);
+    if (key.texture[1]) bindOnUnit(esUnit(1), State.textures[key.texture[1]].es);
+    SentUniforms& sent = a.sent[a.program];
+    if (key.kind == Kind::Points && sent.pointSize != key.pointSize) {
+        State.es.Uniform1f(State.uniforms[a.program].pointSize, key.pointSize);
+        sent.pointSize = key.pointSize;
+    }
+}
+
+// The program for a batch, with the projection and the light, sent when they
+// differ from what it was sent.
+void useProgram(int which) {
+    Applied& a = State.applied;
+    if (a.program != which) {
+        State.es.UseProgram(State.program[which]);
+        a.program = which;
+    }
+    const Uniforms& u = State.uniforms[which];
+    SentUniforms& sent = a.sent[which];
+    float projection[16];
+    const Matrix& p = State.stacks[ProjectionStack].back();
+    for (size_t k = 0; k < 16; ++k)
+        projection[k] = float(p[k]);
+    if (!sent.known || std::memcmp(projection, sent.projection, sizeof projection) != 0) {
+        State.es.UniformMatrix4fv(u.projection, 1, GL_FALSE, projection);
+        std::memcpy(sent.projection, projection, sizeof projection);
+    }
+    static const float dark[4] = {0, 0, 0, 0};
+    const float* light[4] = {State.lightPosition, State.light0 ? State.lightAmbient : dark,
+                             State.light0 ? State.lightDiffuse : dark,
+                             State.light0 ? State.lightSpecular : dark};
+    const GLint locations[4] = {u.lightPosition, u.lightAmbient, u.lightDiffuse, u.lightSpecular};
+    for (int k = 0; k < 4; ++k)
+        if (!sent.known || std::memcmp(light[k], sent.light[k], sizeof sent.light[k]) != 0) {
+            State.es.Uniform4fv(locations[k], 1, light[k]);
+            std::memcpy(sent.light[k], light[k], sizeof sent.light[k]);
+        }
+    sent.known = true;
+}
+
+void applyViewport() {
+    Applied& a = State.applied;
+    GLint* v = a.viewport;
+    if (std::memcmp(v, State.viewport, sizeof State.viewport) != 0) {
+        State.es.Viewport(State.viewport[0], State.viewport[1], State.viewport[2],
+                          State.viewport[3]);
+        std::memcpy(v, State.viewport, sizeof State.viewport);
+    }
+}
+
+void uploadStaticVertices() {
+    const size_t size = State.staticVertices.size();
+    if (size == State.staticUploaded) return;
+    bindArrayBuffer(State.staticBuffer);
+    const StaticVertex* data = State.staticVertices.data();
+    if (size > State.staticCapacity) {
+        State.staticCapacity = std::max(size, State.staticCapacity * 2);
+        State.es.BufferData(gles::ARRAY_BUFFER, GLsizeiptr(State.staticCapacity * sizeof *data),
+                            nullptr, gles::STATIC_DRAW);
+        State.staticUploaded = 0;
+    }
+    State.es.BufferSubData(gles::ARRAY_BUFFER, GLintptr(State.staticUploaded * sizeof *data),
+                           GLsizeiptr((size - State.staticUploaded) * sizeof *data),
+                           data + State.staticUploaded);
+    State.staticUploaded = size;
+}
+
+// Points the per-instance attributes at a batch's instances.
+void pointInstances(size_t offset) {
+    bindArrayBuffer(State.instanceBuffer);
+    const GLsizei stride = sizeof(Instance);
+    auto at = [&](size_t field) {
+        return reinterpret_cast<const void*>(offset * sizeof(Instance) + field);
+    };
     const GLESCalls& es = State.es;
-    const Uniforms& u = State.uniforms;
-    if (State.dirty & MatricesDirty) {
-        const Matrix& modelview = State.stacks[ModelviewStack].back();
-        const Matrix& projection = State.stacks[ProjectionStack].back();
-        es.UniformMatrix4fv(u.modelviewProjection, 1, GL_FALSE,
-                            toFloat(multiply(projection, modelview)).data());
-        es.UniformMatrix4fv(u.modelview, 1, GL_FALSE, toFloat(modelview).data());
-        es.UniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, normalMatrix(modelview).data());
+    for (GLuint row = 0; row < 3; ++row) {
+        es.VertexAttribPointer(ModelviewAttribute + row, 4, GL_FLOAT, GL_FALSE, stride,
+                               at(offsetof(Instance, modelview) + row * 4 * sizeof(float)));
+        es.VertexAttribPointer(NormalMatrixAttribute + row, 3, GL_FLOAT, GL_FALSE, stride,
+                               at(offsetof(Instance, normalMatrix) + row * 3 * sizeof(float)));
     }
-    if (State.dirty & TextureMatricesDirty)
-        for (int unit = 0; unit < Units; ++unit)
-            es.UniformMatrix4fv(u.textureMatrix[unit], 1, GL_FALSE,
-                                toFloat(State.stacks[size_t(TextureStack + unit)].back()).data());
-    if (State.dirty & SettingsDirty) {
-        const bool lit = State.lighting && Fault != FixedFunctionFault::NoLighting;
-        es.Uniform1i(u.lighting, lit ? 1 : 0);
-        es.Uniform1i(u.normalize, State.normalize ? 1 : 0);
-        static const float dark[4] = {0, 0, 0, 0};
-        es.Uniform4fv(u.lightPosition, 1, State.lightPosition);
-        es.Uniform4fv(u.lightAmbient, 1, State.light0 ? State.lightAmbient : dark);
-        es.Uniform4fv(u.lightDiffuse, 1, State.light0 ? State.lightDiffuse : dark);
-        es.Uniform4fv(u.lightSpecular, 1, State.light0 ? State.lightSpecular : dark);
-        for (int unit = 0; unit < Units; ++unit) {
-            const bool on = State.texturing[unit] && textureComplete(State.boundTexture[unit]);
-            es.Uniform1i(u.texturing[unit], on ? 1 : 0);
-        }
-        es.Uniform1f(u.pointSize, State.pointSize);
-    }
-    State.dirty = 0;
+    es.VertexAttribPointer(ColourAttribute, 4, GL_FLOAT, GL_FALSE, stride,
+                           at(offsetof(Instance, colour)));
+    es.VertexAttribPointer(FlagsAttribute, 1, GL_FLOAT, GL_FALSE, stride,
+                           at(offsetof(Instance, flags)));
 }
 
-// Draws vertices in a GL 1.1 mode: quads, quad strips and polygons become
-// triangles, the rest are ES modes already.
-void drawVertices(GLenum mode, const std::vector<Vertex>& vertices) {
-    const std::vector<Vertex>* drawn = &vertices;
-    GLenum esMode = mode;
-    if (mode == Quads || mode == QuadStrip) {
-        State.triangles.clear();
-        const size_t step = mode == Quads ? 4 : 2;
-        for (size_t k = 0; k + 3 < vertices.size(); k += step) {
-            // A quad strip's quad runs 0, 1, 3, 2.
-            const Vertex& a = vertices[k];
-            const Vertex& b = vertices[k + 1];
-            const Vertex& c = vertices[mode == Quads ? k + 2 : k + 3];
-            const Vertex& d = vertices[mode == Quads ? k + 3 : k + 2];
-            State.triangles.insert(State.triangles.end(), {a, b, c, a, c, d});
+// Draws every pending batch: one upload of the stream vertices and one of the
+// instances, then per batch the state that changed and one draw call.
+void flushPending() {
+    if (State.batchCount == 0) return;
+    const GLESCalls& es = State.es;
+    applyViewport();
+    if (!State.streamVertices.empty()) {
+        bindArrayBuffer(State.streamBuffer);
+        es.BufferData(gles::ARRAY_BUFFER, GLsizeiptr(State.streamVertices.size() * sizeof(Vertex)),
+                      State.streamVertices.data(), gles::STREAM_DRAW);
+    }
+    State.instanceData.clear();
+    for (size_t b = 0; b < State.batchCount; ++b) {
+        Batch& batch = State.batches[b];
+        if (batch.geometry < 0) continue;
+        batch.instanceOffset = State.instanceData.size();
+        State.instanceData.insert(State.instanceData.end(), batch.instances.begin(),
+                                  batch.instances.end());
+    }
+    if (!State.instanceData.empty()) {
+        uploadStaticVertices();
+        bindArrayBuffer(State.instanceBuffer);
+        es.BufferData(gles::ARRAY_BUFFER, GLsizeiptr(State.instanceData.size() * sizeof(Instance)),
+                      State.instanceData.data(), gles::STREAM_DRAW);
+    }
+    for (size_t b = 0; b < State.batchCount; ++b) {
+        Batch& batch = State.batches[b];
+        useProgram(batch.slotCount > 1 ? SlotsProgram : SingleProgram);
+        applyKey(batch);
+        ++Counts.esDraws;
+        if (batch.geometry < 0) {
+            bindVertexArray(State.streamArray);
+            es.DrawArrays(batch.mode, GLint(batch.first), GLsizei(batch.count));
+        } else {
+            const Geometry& g = State.geometries[size_t(batch.geometry)];
+            bindVertexArray(State.staticArray);
+            pointInstances(batch.instanceOffset);
+            es.DrawArraysInstanced(batch.mode, GLint(g.start), g.count,
+                                   GLsizei(batch.instances.size()));
         }
-        drawn = &State.triangles;
-        esMode = GL_TRIANGLES;
-    } else if (mode == Polygon) {
-        esMode = TriangleFan;
-    } else if (mode > TriangleFan) {
+        batch.instances.clear();
+    }
+    State.streamVertices.clear();
+    State.batchCount = 0;
+    State.opaqueRunStart = 0;
+}
+
+Batch& newBatch(const DrawKey& key, GLenum mode, int geometry) {
+    if (State.batchCount == State.batches.size()) State.batches.emplace_back();
+    Batch& batch = State.batches[State.batchCount++];
+    batch.key = key;
+    batch.mode = mode;
+    batch.geometry = geometry;
+    batch.first = uint32_t(State.streamVertices.size());
+    batch.count = 0;
+    batch.instances.clear();
+    batch.slotCount = 0;
+    return batch;
+}
+
+// The key and per-vertex flags of a draw of `kind` in the current state.
+DrawKey currentKey(Kind kind, unsigned& flags) {
+    DrawKey key;
+    key.kind = kind;
+    flags = 0;
+    if (State.lighting && Fault != FixedFunctionFault::NoLighting) flags |= LitFlag;
+    if (State.normalize) flags |= NormalizeFlag;
+    for (int unit = 0; unit < Units; ++unit)
+        if (State.texturing[unit] && textureComplete(State.boundTexture[unit])) {
+            flags |= Texture0Flag << unit;
+            key.texture[unit] = State.boundTexture[unit];
+        }
+    key.blend = State.blend && Fault != FixedFunctionFault::NoBlending;
+    if (!key.blend) flags |= OpaqueFlag;
+    key.blendSource = State.blendSource;
+    key.blendDestination = State.blendDestination;
+    key.depthTest = State.depthTest;
+    key.depthMask = State.depthMask;
+    key.cull = State.cull && kind == Kind::Triangles;
+    key.frontFace = State.frontFace;
+    key.pointSize = State.pointSize;
+    return key;
+}
+
+unsigned currentFlags() {
+    unsigned flags = 0;
+    currentKey(Kind::Triangles, flags);
+    return flags;
+}
+
+// The last batch when it takes `key`'s stream vertices, else a new one; the
+// flags for the slot of the draw's texture in it.
+Batch& streamBatch(const DrawKey& key, GLenum mode, unsigned& slotFlags) {
+    if (State.batchCount > 0) {
+        Batch& last = State.batches[State.batchCount - 1];
+        if (last.geometry < 0 && last.mode == mode && joins(last, key)) {
+            slotFlags = absorb(last, key);
+            return last;
+        }
+    }
+    Batch& batch = newBatch(key, mode, -1);
+    slotFlags = absorb(batch, key);
+    return batch;
+}
+
+void transformVertex(Vertex& v, const float in[4], const float normal[3], const float colour[4],
+                     const float texCoord[Units][2], unsigned flags) {
+    const float* m = State.modelview;
+    for (int row = 0; row < 4; ++row)
+        v.position[row] =
+            m[row] * in[0] + m[4 + row] * in[1] + m[8 + row] * in[2] + m[12 + row] * in[3];
+    if (flags & LitFlag) {
+        const float* n = State.normalRows;
+        for (int row = 0; row < 3; ++row)
+            v.normal[row] =
+                n[row * 3] * normal[0] + n[row * 3 + 1] * normal[1] + n[row * 3 + 2] * normal[2];
+    } else {
+        v.normal[0] = v.normal[1] = v.normal[2] = 0.0f;
+    }
+    std::memcpy(v.colour, colour, sizeof v.colour);
+    for (int unit = 0; unit < Units; ++unit) {
+        float* out = v.texCoord[unit];
+        if (!(flags & (Texture0Flag << unit))) {
+            out[0] = out[1] = out[2] = 0.0f, out[3] = 1.0f;
+            continue;
+        }
+        const float s = texCoord[unit][0], t = texCoord[unit][1];
+        if (State.textureIdentity[unit]) {
+            out[0] = s, out[1] = t, out[2] = 0.0f, out[3] = 1.0f;
+            continue;
+        }
+        const float* tm = State.textureMatrix[unit];
+        for (int row = 0; row < 4; ++row)
+            out[row] = tm[row] * s + tm[4 + row] * t + tm[12 + row];
+    }
+    v.flags = float(flags);
+}
+
+// A projection of an eye-space point, in double.
+std::array<double, 4> project(const float eye[4]) {
+    const Matrix& p = State.stacks[ProjectionStack].back();
+    std::array<double, 4> clip = {};
+    for (int row = 0; row < 4; ++row)
+        for (int k = 0; k < 4; ++k)
+            clip[size_t(row)] += p[size_t(k * 4 + row)] * eye[k];
+    return clip;
+}
+
+// GL draws lines without antialiasing at their width rounded to a whole pixel.
+float drawnLineWidth() {
+    const float width = std::floor(State.lineWidth + 0.5f);
+    return width < 1.0f ? 1.0f : width;
+}
+
+// Line segments (pairs of vertices) as GL draws wide lines: each a
+// parallelogram `lineWidth` pixels across its minor axis in the window, here
+// two triangles, worked out in eye space so that lighting stays as it was.
+void appendWideLines(const std::vector<Vertex>& segments, std::vector<Vertex>& out) {
+    if (State.inverseDirty) {
+        State.projectionInverse = invert(State.stacks[ProjectionStack].back());
+        State.inverseDirty = false;
+    }
+    const Matrix& inverse = State.projectionInverse;
+    const double halfWidth = drawnLineWidth() / 2.0;
+    const double viewWidth = State.viewport[2] > 0 ? State.viewport[2] : 1;
+    const double viewHeight = State.viewport[3] > 0 ? State.viewport[3] : 1;
+    for (size_t k = 0; k + 1 < segments.size(); k += 2) {
+        const Vertex& a = segments[k];
+        const Vertex& b = segments[k + 1];
+        const auto ca = project(a.position), cb = project(b.position);
+        if (ca[3] <= 0.0 || cb[3] <= 0.0) continue; // reaches behind the eye: left out
+        const double dx = (cb[0] / cb[3] - ca[0] / ca[3]) * viewWidth;
+        const double dy = (cb[1] / cb[3] - ca[1] / ca[3]) * viewHeight;
+        const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+        // Half the width in clip units at w = 1, across the minor axis.
+        const double across[2] = {xMajor ? 0.0 : halfWidth * 2.0 / viewWidth,
+                                  xMajor ? halfWidth * 2.0 / viewHeight : 0.0};
+        Vertex corner[4] = {a, a, b, b}; // a-, a+, b-, b+
+        for (int c = 0; c < 4; ++c) {
+            const double w = c < 2 ? ca[3] : cb[3];
+            const double sign = c % 2 ? 1.0 : -1.0;
+            const double clipOffset[2] = {sign * across[0] * w, sign * across[1] * w};
+            for (int row = 0; row < 4; ++row)
+                corner[c].position[row] += float(inverse[size_t(row)] * clipOffset[0] +
+                                                 inverse[size_t(4 + row)] * clipOffset[1]);
+        }
+        out.insert(out.end(), {corner[0], corner[1], corner[3], corner[0], corner[3], corner[2]});
+    }
+}
+
+// Eye-space vertices in a GL 1.1 mode, as independent triangles, lines or
+// points, into the stream.
+void appendPrimitive(GLenum mode, const std::vector<Vertex>& in) {
+    std::vector<Vertex>& out = State.converted;
+    out.clear();
+    const size_t n = in.size();
+    Kind kind = Kind::Triangles;
+    switch (mode) {
+    case Points:
+        kind = Kind::Points;
+        out = in;
+        break;
+    case GL_LINES:
+    case LineStrip:
+    case LineLoop:
+        kind = Kind::Lines;
+        if (mode == GL_LINES) {
+            out.assign(in.begin(), in.begin() + std::ptrdiff_t(n & ~size_t(1)));
+        } else {
+            for (size_t k = 0; k + 1 < n; ++k)
+                out.insert(out.end(), {in[k], in[k + 1]});
+            if (mode == LineLoop && n > 2) out.insert(out.end(), {in[n - 1], in[0]});
+        }
+        break;
+    case GL_TRIANGLES:
+        out.assign(in.begin(), in.begin() + std::ptrdiff_t(n - n % 3));
+        break;
+    case TriangleStrip:
+        // Every second triangle turned back, so that all keep the strip's facing.
+        for (size_t k = 0; k + 2 < n; ++k)
+            if (k % 2)
+                out.insert(out.end(), {in[k + 1], in[k], in[k + 2]});
+            else
+                out.insert(out.end(), {in[k], in[k + 1], in[k + 2]});
+        break;
+    case TriangleFan:
+    case Polygon:
+        for (size_t k = 1; k + 1 < n; ++k)
+            out.insert(out.end(), {in[0], in[k], in[k + 1]});
+        break;
+    case Quads:
+    case QuadStrip: {
+        const size_t step = mode == Quads ? 4 : 2;
+        for (size_t k = 0; k + 3 < n; k += step) {
+            // A quad strip's quad runs 0, 1, 3, 2.
+            const Vertex& a = in[k];
+            const Vertex& b = in[k + 1];
+            const Vertex& c = in[mode == Quads ? k + 2 : k + 3];
+            const Vertex& d = in[mode == Quads ? k + 3 : k + 2];
+            out.insert(out.end(), {a, b, c, a, c, d});
+        }
+        break;
+    }
+    default:
         raise(gles::INVALID_ENUM);
         return;
     }
-    if (drawn->empty()) return;
-    const GLESCalls& es = State.es;
-    if (State.dirty) sendUniforms();
-    es.BindBuffer(gles::ARRAY_BUFFER, State.streamBuffer);
-    es.BufferData(gles::ARRAY_BUFFER, GLsizeiptr(drawn->size() * sizeof(Vertex)), drawn->data(),
-                  gles::STREAM_DRAW);
-    es.DrawArrays(esMode, 0, GLsizei(drawn->size()));
+    unsigned flags = 0;
+    DrawKey key = currentKey(kind, flags);
+    if (kind == Kind::Lines && drawnLineWidth() > 1.0f) {
+        // WebGL draws lines one pixel wide only.
+        std::vector<Vertex> segments;
+        segments.swap(out);
+        appendWideLines(segments, out);
+        key.kind = kind = Kind::Triangles;
+        key.cull = false; // lines have no face to cull
+    }
+    if (out.empty()) return;
+    const GLenum esMode = kind == Kind::Points  ? gles::POINTS
+                          : kind == Kind::Lines ? GL_LINES
+                                                : GL_TRIANGLES;
+    unsigned slotFlags = 0;
+    Batch& batch = streamBatch(key, esMode, slotFlags);
+    if (slotFlags)
+        for (Vertex& v : out)
+            v.flags += float(slotFlags);
+    State.streamVertices.insert(State.streamVertices.end(), out.begin(), out.end());
+    batch.count += uint32_t(out.size());
+    State.opaqueRunStart = State.batchCount;
 }
 
+// --- Client arrays ---------------------------------------------------------
+
+// Element `index` of a float client array, `count` values at most.
+void fetch(const ClientArray& array, GLint index, float* out, int count) {
+    const size_t stride = array.stride ? size_t(array.stride) : size_t(array.size) * sizeof(float);
+    const auto* base = static_cast<const uint8_t*>(array.pointer) + size_t(index) * stride;
+    const int n = array.size < count ? array.size : count;
+    std::memcpy(out, base, size_t(n) * sizeof(float));
+}
+
+bool arrayOn(const ClientArray& array) {
+    return array.enabled && array.pointer;
+}
+
+// The cached copy of the arrays' elements first .. first + count - 1, made when
+// missing; -1 when they cannot be cached.
+int cachedGeometry(GLint first, GLsizei count) {
+    const ClientArray* arrays[2 + Units] = {&State.vertexArray, &State.normalArray,
+                                            &State.texCoordArray[0], &State.texCoordArray[1]};
+    Geometry wanted;
+    for (int k = 0; k < 2 + Units; ++k)
+        if (arrayOn(*arrays[k])) {
+            wanted.pointer[k] = arrays[k]->pointer;
+            wanted.size[k] = arrays[k]->size;
+            wanted.stride[k] = arrays[k]->stride;
+        }
+    wanted.first = first;
+    wanted.count = count;
+    fetch(State.vertexArray, first, wanted.ends[0], 3);
+    fetch(State.vertexArray, first + count - 1, wanted.ends[1], 3);
+    auto same = [&](const Geometry& g) {
+        for (int k = 0; k < 2 + Units; ++k)
+            if (g.pointer[k] != wanted.pointer[k] || g.size[k] != wanted.size[k] ||
+                g.stride[k] != wanted.stride[k])
+                return false;
+        return g.first == first && g.count == count &&
+               std::memcmp(g.ends, wanted.ends, sizeof g.ends) == 0;
+    };
+    std::vector<int>& known = State.geometryIndex[wanted.pointer[0]];
+    for (int index : known)
+        if (same(State.geometries[size_t(index)])) return index;
+
+    if (State.staticVertices.size() + size_t(count) > StaticVertexLimit) {
+        forgetFixedFunctionArrays();
+        return cachedGeometry(first, count);
+    }
+    wanted.start = uint32_t(State.staticVertices.size());
+    for (GLsizei k = 0; k < count; ++k) {
+        StaticVertex v = {};
+        fetch(State.vertexArray, first + k, v.position, 3);
+        if (wanted.pointer[1]) fetch(State.normalArray, first + k, v.normal, 3);
+        for (int unit = 0; unit < Units; ++unit)
+            if (wanted.pointer[2 + unit])
+                fetch(State.texCoordArray[unit], first + k, v.texCoord[unit], 2);
+        State.staticVertices.push_back(v);
+    }
+    State.geometries.push_back(wanted);
+    const int index = int(State.geometries.size() - 1);
+    State.geometryIndex[wanted.pointer[0]].push_back(index);
+    return index;
+}
+
+Kind kindOf(GLenum mode) {
+    return mode == Points                                              ? Kind::Points
+           : mode == GL_LINES || mode == LineStrip || mode == LineLoop ? Kind::Lines
+                                                                       : Kind::Triangles;
+}
+
+// A draw of client arrays as instances of their cached copy; false when it
+// must go through the stream instead.
+bool drawInstanced(GLenum mode, GLint first, GLsizei count) {
+    if (mode > TriangleFan || !State.affine || State.vertexArray.size > 3) return false;
+    const Kind kind = kindOf(mode);
+    if (kind == Kind::Lines && drawnLineWidth() > 1.0f) return false;
+    unsigned flags = 0;
+    const DrawKey key = currentKey(kind, flags);
+    if ((flags & LitFlag) && !arrayOn(State.normalArray)) return false;
+    for (int unit = 0; unit < Units; ++unit)
+        if ((flags & (Texture0Flag << unit)) &&
+            (!State.textureIdentity[unit] || !arrayOn(State.texCoordArray[unit]) ||
+             State.texCoordArray[unit].size > 2))
+            return false;
+    const int geometry = cachedGeometry(first, count);
+
+    Instance instance;
+    const float* m = State.modelview;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 4; ++column)
+            instance.modelview[row * 4 + column] = m[column * 4 + row];
+    std::memcpy(instance.normalMatrix, State.normalRows, sizeof instance.normalMatrix);
+    std::memcpy(instance.colour, State.colour, sizeof instance.colour);
+    instance.flags = float(flags);
+
+    // Opaque draws that write depth come out the same in any order (but for
+    // exact ties in depth), so they join any batch of their run.
+    const bool opaque = !key.blend && key.depthTest && key.depthMask;
+    const size_t from =
+        opaque ? State.opaqueRunStart : (State.batchCount > 0 ? State.batchCount - 1 : 0);
+    for (size_t b = from; b < State.batchCount; ++b) {
+        Batch& batch = State.batches[b];
+        if (batch.geometry == geometry && batch.mode == mode && joins(batch, key)) {
+            instance.flags += float(absorb(batch, key));
+            batch.instances.push_back(instance);
+            if (!opaque) State.opaqueRunStart = State.batchCount;
+            return true;
+        }
+    }
+    if (!opaque) State.opaqueRunStart = State.batchCount + 1;
+    Batch& batch = newBatch(key, mode, geometry);
+    instance.flags += float(absorb(batch, key));
+    batch.instances.push_back(instance);
+    return true;
+}
+} // namespace
+
+void forgetFixedFunctionArrays() {
+    flushPending();
+    State.geometries.clear();
+    State.geometryIndex.clear();
+    State.staticVertices.clear();
+    State.staticUploaded = 0;
+}
+
+void flushFixedFunctionLayer() {
+    flushPending();
+}
+
+namespace {
+// --- Shaders and buffers ------------------------------------------------------
+
 const char* VertexShader = R"(#version 300 es
-in vec3 position;
+// Stream vertices come in eye space, with the per-instance rows left at the
+// identity; cached arrays come as given, with their draw's rows per instance.
+in vec4 position;
 in vec3 normal;
 in vec4 colour;
-in vec2 texCoord0;
-in vec2 texCoord1;
-uniform mat4 modelviewProjection;
-uniform mat4 modelview;
-uniform mat3 normalMatrix;
-uniform mat4 textureMatrix0;
-uniform mat4 textureMatrix1;
-uniform bool lighting;
-uniform bool normalizeNormals;
+in vec4 texCoord0;
+in vec4 texCoord1;
+in float flags;
+in vec4 modelview0;
+in vec4 modelview1;
+in vec4 modelview2;
+in vec3 normalRow0;
+in vec3 normalRow1;
+in vec3 normalRow2;
+uniform mat4 projection;
 uniform vec4 lightPosition; // eye space
 uniform vec4 lightAmbient;
 uniform vec4 lightDiffuse;
@@ -266,6 +969,7 @@ uniform float pointSize;
 out vec4 frontColour;
 out vec3 coord0;
 out vec3 coord1;
+flat out int switches;
 
 // GL's default material and scene ambient: the program never changes them.
 const vec3 materialAmbient = vec3(0.2);
@@ -274,14 +978,15 @@ const vec3 materialSpecular = vec3(0.0);
 const vec3 sceneAmbient = vec3(0.2);
 
 void main() {
-    vec4 vertex = vec4(position, 1.0);
-    gl_Position = modelviewProjection * vertex;
+    vec4 eye = vec4(dot(modelview0, position), dot(modelview1, position),
+                    dot(modelview2, position), position.w);
+    gl_Position = projection * eye;
     gl_PointSize = pointSize;
-    if (lighting) {
+    int f = int(flags + 0.5);
+    if ((f & 1) != 0) {
         // Per vertex, as GL lights: the normal as transformed, unit length only on request.
-        vec4 eye = modelview * vertex;
-        vec3 n = normalMatrix * normal;
-        if (normalizeNormals) n = normalize(n);
+        vec3 n = vec3(dot(normalRow0, normal), dot(normalRow1, normal), dot(normalRow2, normal));
+        if ((f & 2) != 0) n = normalize(n);
         vec3 toLight = lightPosition.w == 0.0
             ? normalize(lightPosition.xyz)
             : normalize(lightPosition.xyz / lightPosition.w - eye.xyz / eye.w);
@@ -294,32 +999,49 @@ void main() {
     } else {
         frontColour = clamp(colour, 0.0, 1.0);
     }
-    vec4 t0 = textureMatrix0 * vec4(texCoord0, 0.0, 1.0);
-    vec4 t1 = textureMatrix1 * vec4(texCoord1, 0.0, 1.0);
-    coord0 = t0.xyw;
-    coord1 = t1.xyw;
+    coord0 = texCoord0.xyw;
+    coord1 = texCoord1.xyw;
+    switches = f;
 }
 )";
 
-const char* FragmentShader = R"(#version 300 es
+// The fragment shader, with a branch per slot: ES 3.0 indexes sampler arrays
+// only with constants.
+std::string fragmentShader(int slotCount) {
+    std::string choice = "    return textureProj(samplers[0], coord);\n";
+    if (slotCount > 1) {
+        choice = "    switch (slot) {\n";
+        for (int slot = 0; slot < slotCount; ++slot)
+            choice += "    case " + std::to_string(slot) + ": return textureProj(samplers[" +
+                      std::to_string(slot) + "], coord);\n";
+        choice += "    }\n    return vec4(1.0);\n";
+    }
+    return R"(#version 300 es
 precision highp float;
 in vec4 frontColour;
 in vec3 coord0;
 in vec3 coord1;
-uniform bool texturing0;
-uniform bool texturing1;
-uniform sampler2D sampler0;
+flat in int switches;
+uniform sampler2D samplers[)" +
+           std::to_string(slotCount) + R"(];
 uniform sampler2D sampler1;
 out vec4 fragmentColour;
+
+vec4 unit0(int slot, vec3 coord) {
+)" + choice +
+           R"(}
 
 void main() {
     // MODULATE on each enabled unit in turn.
     vec4 c = frontColour;
-    if (texturing0) c *= textureProj(sampler0, coord0);
-    if (texturing1) c *= textureProj(sampler1, coord1);
+    if ((switches & 4) != 0) c *= unit0(switches >> 5, coord0);
+    if ((switches & 8) != 0) c *= textureProj(sampler1, coord1);
+    // Drawn without blending but under a blend that keeps alpha 1 as it is.
+    if ((switches & 16) != 0) c.a = 1.0;
     fragmentColour = c;
 }
 )";
+}
 
 GLuint compileShader(GLenum type, const char* source, const char* what, std::string& error) {
     const GLESCalls& es = State.es;
@@ -339,73 +1061,117 @@ GLuint compileShader(GLenum type, const char* source, const char* what, std::str
     return 0;
 }
 
-bool buildProgram(std::string& error) {
+bool linkProgram(int which, std::string& error) {
     const GLESCalls& es = State.es;
-    State.vertexShader = compileShader(gles::VERTEX_SHADER, VertexShader, "vertex", error);
-    if (!State.vertexShader) return false;
-    State.fragmentShader = compileShader(gles::FRAGMENT_SHADER, FragmentShader, "fragment", error);
-    if (!State.fragmentShader) return false;
-    State.program = es.CreateProgram();
-    es.AttachShader(State.program, State.vertexShader);
-    es.AttachShader(State.program, State.fragmentShader);
-    es.BindAttribLocation(State.program, PositionAttribute, "position");
-    es.BindAttribLocation(State.program, NormalAttribute, "normal");
-    es.BindAttribLocation(State.program, ColourAttribute, "colour");
-    es.BindAttribLocation(State.program, TexCoordAttribute, "texCoord0");
-    es.BindAttribLocation(State.program, TexCoordAttribute + 1, "texCoord1");
-    es.LinkProgram(State.program);
+    const std::string fragment = fragmentShader(which == SlotsProgram ? Slots : 1);
+    State.fragmentShader[which] =
+        compileShader(gles::FRAGMENT_SHADER, fragment.c_str(), "fragment", error);
+    if (!State.fragmentShader[which]) return false;
+    const GLuint p = State.program[which] = es.CreateProgram();
+    es.AttachShader(p, State.vertexShader);
+    es.AttachShader(p, State.fragmentShader[which]);
+    const std::pair<GLuint, const char*> attributes[] = {{PositionAttribute, "position"},
+                                                         {NormalAttribute, "normal"},
+                                                         {ColourAttribute, "colour"},
+                                                         {TexCoordAttribute, "texCoord0"},
+                                                         {TexCoordAttribute + 1, "texCoord1"},
+                                                         {FlagsAttribute, "flags"},
+                                                         {ModelviewAttribute, "modelview0"},
+                                                         {ModelviewAttribute + 1, "modelview1"},
+                                                         {ModelviewAttribute + 2, "modelview2"},
+                                                         {NormalMatrixAttribute, "normalRow0"},
+                                                         {NormalMatrixAttribute + 1, "normalRow1"},
+                                                         {NormalMatrixAttribute + 2, "normalRow2"}};
+    for (const auto& [index, name] : attributes)
+        es.BindAttribLocation(p, index, name);
+    es.LinkProgram(p);
     GLint linked = 0;
-    es.GetProgramiv(State.program, gles::LINK_STATUS, &linked);
+    es.GetProgramiv(p, gles::LINK_STATUS, &linked);
     if (!linked) {
         GLint length = 0;
-        es.GetProgramiv(State.program, gles::INFO_LOG_LENGTH, &length);
+        es.GetProgramiv(p, gles::INFO_LOG_LENGTH, &length);
         std::string log(size_t(length > 1 ? length : 1), '\0');
-        es.GetProgramInfoLog(State.program, GLsizei(log.size()), nullptr, log.data());
+        es.GetProgramInfoLog(p, GLsizei(log.size()), nullptr, log.data());
         error = std::string("the fixed-function layer's shaders do not link: ") + log.c_str();
         return false;
     }
-    Uniforms& u = State.uniforms;
-    const GLuint p = State.program;
-    u.modelviewProjection = es.GetUniformLocation(p, "modelviewProjection");
-    u.modelview = es.GetUniformLocation(p, "modelview");
-    u.normalMatrix = es.GetUniformLocation(p, "normalMatrix");
-    u.lighting = es.GetUniformLocation(p, "lighting");
-    u.normalize = es.GetUniformLocation(p, "normalizeNormals");
+    Uniforms& u = State.uniforms[which];
+    u.projection = es.GetUniformLocation(p, "projection");
     u.lightPosition = es.GetUniformLocation(p, "lightPosition");
     u.lightAmbient = es.GetUniformLocation(p, "lightAmbient");
     u.lightDiffuse = es.GetUniformLocation(p, "lightDiffuse");
     u.lightSpecular = es.GetUniformLocation(p, "lightSpecular");
     u.pointSize = es.GetUniformLocation(p, "pointSize");
-    for (int unit = 0; unit < Units; ++unit) {
-        const std::string n = std::to_string(unit);
-        u.textureMatrix[unit] = es.GetUniformLocation(p, ("textureMatrix" + n).c_str());
-        u.texturing[unit] = es.GetUniformLocation(p, ("texturing" + n).c_str());
-        u.sampler[unit] = es.GetUniformLocation(p, ("sampler" + n).c_str());
-    }
     es.UseProgram(p);
-    for (int unit = 0; unit < Units; ++unit)
-        es.Uniform1i(u.sampler[unit], unit);
+    const int slots = which == SlotsProgram ? Slots : 1;
+    for (int slot = 0; slot < slots; ++slot)
+        es.Uniform1i(es.GetUniformLocation(p, ("samplers[" + std::to_string(slot) + "]").c_str()),
+                     slot);
+    es.Uniform1i(es.GetUniformLocation(p, "sampler1"), Slots);
     return true;
 }
 
-void makeStreamBuffer() {
+bool buildProgram(std::string& error) {
+    State.vertexShader = compileShader(gles::VERTEX_SHADER, VertexShader, "vertex", error);
+    return State.vertexShader && linkProgram(SingleProgram, error) &&
+           linkProgram(SlotsProgram, error);
+}
+
+// Two vertex array objects: the stream's, whose per-instance rows stay at the
+// identity (generic values), and the cached arrays', whose colour, flags and
+// rows come per instance.
+void makeBuffers() {
     const GLESCalls& es = State.es;
-    es.GenVertexArrays(1, &State.vertexArrayObject);
-    es.BindVertexArray(State.vertexArrayObject);
-    es.GenBuffers(1, &State.streamBuffer);
-    es.BindBuffer(gles::ARRAY_BUFFER, State.streamBuffer);
-    const GLsizei stride = sizeof(Vertex);
-    auto attribute = [&](GLuint index, GLint size, size_t offset) {
+    GLuint buffers[3] = {};
+    es.GenBuffers(3, buffers);
+    State.streamBuffer = buffers[0];
+    State.instanceBuffer = buffers[1];
+    State.staticBuffer = buffers[2];
+    State.staticCapacity = State.staticUploaded = 0;
+    GLuint arrays[2] = {};
+    es.GenVertexArrays(2, arrays);
+    State.streamArray = arrays[0];
+    State.staticArray = arrays[1];
+
+    auto attribute = [&](GLuint index, GLint size, GLsizei stride, size_t offset) {
         es.VertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride,
                                reinterpret_cast<const void*>(offset));
         es.EnableVertexAttribArray(index);
     };
-    attribute(PositionAttribute, 3, offsetof(Vertex, position));
-    attribute(NormalAttribute, 3, offsetof(Vertex, normal));
-    attribute(ColourAttribute, 4, offsetof(Vertex, colour));
+    es.BindVertexArray(State.streamArray);
+    es.BindBuffer(gles::ARRAY_BUFFER, State.streamBuffer);
+    const GLsizei stride = sizeof(Vertex);
+    attribute(PositionAttribute, 4, stride, offsetof(Vertex, position));
+    attribute(NormalAttribute, 3, stride, offsetof(Vertex, normal));
+    attribute(ColourAttribute, 4, stride, offsetof(Vertex, colour));
     for (int unit = 0; unit < Units; ++unit)
-        attribute(TexCoordAttribute + GLuint(unit), 2,
-                  offsetof(Vertex, texCoord) + size_t(unit) * 2 * sizeof(float));
+        attribute(TexCoordAttribute + GLuint(unit), 4, stride,
+                  offsetof(Vertex, texCoord) + size_t(unit) * 4 * sizeof(float));
+    attribute(FlagsAttribute, 1, stride, offsetof(Vertex, flags));
+    for (GLuint row = 0; row < 3; ++row) {
+        es.VertexAttrib4f(ModelviewAttribute + row, row == 0, row == 1, row == 2, 0.0f);
+        es.VertexAttrib4f(NormalMatrixAttribute + row, row == 0, row == 1, row == 2, 0.0f);
+    }
+
+    es.BindVertexArray(State.staticArray);
+    es.BindBuffer(gles::ARRAY_BUFFER, State.staticBuffer);
+    const GLsizei staticStride = sizeof(StaticVertex);
+    attribute(PositionAttribute, 3, staticStride, offsetof(StaticVertex, position));
+    attribute(NormalAttribute, 3, staticStride, offsetof(StaticVertex, normal));
+    for (int unit = 0; unit < Units; ++unit)
+        attribute(TexCoordAttribute + GLuint(unit), 2, staticStride,
+                  offsetof(StaticVertex, texCoord) + size_t(unit) * 2 * sizeof(float));
+    for (GLuint index : {GLuint(ColourAttribute), GLuint(FlagsAttribute)}) {
+        es.EnableVertexAttribArray(index);
+        es.VertexAttribDivisor(index, 1);
+    }
+    for (GLuint row = 0; row < 3; ++row)
+        for (GLuint index : {ModelviewAttribute + row, NormalMatrixAttribute + row}) {
+            es.EnableVertexAttribArray(index);
+            es.VertexAttribDivisor(index, 1);
+        }
+    State.applied.vertexArray = State.staticArray;
+    State.applied.arrayBuffer = State.staticBuffer;
 }
 
 // Bytes a row of `width` pixels of `components` bytes takes under an alignment.
@@ -451,11 +1217,81 @@ void readPixel(const uint8_t* p, GLenum format, uint8_t rgba[4]) {
     }
 }
 
+// The program's texture on the active unit, bound on its ES unit for an upload.
+bool bindForUpload() {
+    const GLuint name = State.boundTexture[State.activeUnit];
+    if (name == 0) return false; // WebGL has no texture object 0 to change
+    bindOnUnit(esUnit(State.activeUnit), recordOf(name).es);
+    return true;
+}
+
+// A new ES texture behind a program name.
+void backName(GLuint name) {
+    TextureRecord& record = recordOf(name);
+    record = TextureRecord();
+    record.live = true;
+    State.es.GenTextures(1, &record.es);
+}
+
+// Changes to the projection, the light or the viewport: what is pending is
+// drawn with the values it was given first.
+void globalsChanging() {
+    flushPending();
+}
+
+std::vector<Matrix>& currentStack() {
+    switch (State.matrixMode) {
+    case GL_PROJECTION:
+        return State.stacks[ProjectionStack];
+    case GL_TEXTURE:
+        return State.stacks[size_t(TextureStack + State.activeUnit)];
+    default:
+        return State.stacks[ModelviewStack];
+    }
+}
+
+size_t currentStackSize() {
+    return currentStack().size();
+}
+
+// The stack glMatrixMode picked, about to change.
+std::vector<Matrix>& changingStack() {
+    switch (State.matrixMode) {
+    case GL_PROJECTION:
+        globalsChanging();
+        State.inverseDirty = true;
+        return State.stacks[ProjectionStack];
+    case GL_TEXTURE:
+        State.transformDirty = true;
+        return State.stacks[size_t(TextureStack + State.activeUnit)];
+    default:
+        State.transformDirty = true;
+        return State.stacks[ModelviewStack];
+    }
+}
+
+void multiplyCurrent(const Matrix& m) {
+    Matrix& top = changingStack().back();
+    top = multiply(top, m);
+}
+
 // The layer's own OpenGL 1.1 entry points, one per table row.
 
-GLboolean KGL_APIENTRY ff_glAreTexturesResident(GLsizei, const GLuint*, GLboolean*) {
-    // Every texture stays in the context: the residence array is left untouched.
-    return GL_TRUE;
+GLboolean KGL_APIENTRY ff_glAreTexturesResident(GLsizei n, const GLuint* textures,
+                                                GLboolean* residences) {
+    // A texture is resident while it holds its image; after the context was
+    // made again none does until the program uploads it once more.
+    bool all = true;
+    for (GLsizei i = 0; i < n; ++i) {
+        const GLuint name = textures[i];
+        all = all && name < State.textures.size() && State.textures[name].hasImage;
+    }
+    if (all) return GL_TRUE;
+    for (GLsizei i = 0; i < n; ++i) {
+        const GLuint name = textures[i];
+        residences[i] = name < State.textures.size() && State.textures[name].hasImage;
+    }
+    return GL_FALSE;
 }
 
 void KGL_APIENTRY ff_glBegin(GLenum mode) {
@@ -463,32 +1299,53 @@ void KGL_APIENTRY ff_glBegin(GLenum mode) {
     State.inBegin = true;
     State.primitive = mode;
     State.vertices.clear();
+    refreshTransform();
+    State.beginFlags = currentFlags();
 }
 
 void KGL_APIENTRY ff_glEnd() {
     if (!State.inBegin) return raise(gles::INVALID_OPERATION);
     State.inBegin = false;
-    drawVertices(State.primitive, State.vertices);
+    ++Counts.draws;
+    appendPrimitive(State.primitive, State.vertices);
 }
 
 void KGL_APIENTRY ff_glBindTexture(GLenum target, GLuint texture) {
     if (target != GL_TEXTURE_2D) return raise(gles::INVALID_ENUM);
+    if (texture != 0 && !recordOf(texture).live) {
+        // GL makes a texture of a name bound before it was generated.
+        for (size_t k = 0; k < State.freeNames.size(); ++k)
+            if (State.freeNames[k] == texture) {
+                State.freeNames.erase(State.freeNames.begin() + std::ptrdiff_t(k));
+                break;
+            }
+        backName(texture);
+    }
     State.boundTexture[State.activeUnit] = texture;
-    recordOf(texture);
-    State.es.BindTexture(GL_TEXTURE_2D, texture);
-    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glBlendFunc(GLenum sfactor, GLenum dfactor) {
-    State.es.BlendFunc(sfactor, dfactor);
+    State.blendSource = sfactor;
+    State.blendDestination = dfactor;
 }
 
 void KGL_APIENTRY ff_glClear(GLbitfield mask) {
+    flushPending();
+    Applied& a = State.applied;
+    if (mask & GL_DEPTH_BUFFER_BIT) applyDepthMask(State.depthMask);
+    if ((mask & GL_COLOR_BUFFER_BIT) &&
+        std::memcmp(a.clearColour, State.clearColour, sizeof a.clearColour) != 0) {
+        State.es.ClearColor(State.clearColour[0], State.clearColour[1], State.clearColour[2],
+                            State.clearColour[3]);
+        std::memcpy(a.clearColour, State.clearColour, sizeof a.clearColour);
+    }
     State.es.Clear(mask);
 }
 
 void KGL_APIENTRY ff_glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha) {
-    State.es.ClearColor(red, green, blue, alpha);
+    const float colour[4] = {red, green, blue, alpha};
+    for (int k = 0; k < 4; ++k)
+        State.clearColour[k] = colour[k] < 0 ? 0 : colour[k] > 1 ? 1 : colour[k];
 }
 
 void KGL_APIENTRY ff_glColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha) {
@@ -500,17 +1357,37 @@ void KGL_APIENTRY ff_glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
     ff_glColor4f(red, green, blue, 1.0f);
 }
 
-void KGL_APIENTRY ff_glDepthMask(GLboolean flag) {
-    State.es.DepthMask(flag);
+void KGL_APIENTRY ff_glDeleteTextures(GLsizei n, const GLuint* textures) {
+    if (n < 0) return raise(gles::INVALID_VALUE);
+    flushPending();
+    std::vector<GLuint> gone;
+    for (GLsizei i = 0; i < n; ++i) {
+        const GLuint name = textures[i];
+        if (name == 0 || name >= State.textures.size() || !State.textures[name].live) continue;
+        TextureRecord& record = State.textures[name];
+        gone.push_back(record.es);
+        for (GLuint& applied : State.applied.texture)
+            if (applied == record.es) applied = Unknown;
+        // A deleted texture that was bound leaves its unit with texture 0, as in GL.
+        for (GLuint& bound : State.boundTexture)
+            if (bound == name) bound = 0;
+        record = TextureRecord();
+        State.freeNames.push_back(name);
+    }
+    if (!gone.empty()) State.es.DeleteTextures(GLsizei(gone.size()), gone.data());
 }
 
-// Capabilities the layer keeps itself; the rest are ES state of the same name.
+void KGL_APIENTRY ff_glDepthMask(GLboolean flag) {
+    State.depthMask = flag != GL_FALSE;
+}
+
 void setCapability(GLenum cap, bool on) {
     switch (cap) {
     case GL_LIGHTING:
         State.lighting = on;
         break;
     case GL_LIGHT0:
+        if (State.light0 != on) globalsChanging();
         State.light0 = on;
         break;
     case GL_NORMALIZE:
@@ -520,21 +1397,19 @@ void setCapability(GLenum cap, bool on) {
         State.texturing[State.activeUnit] = on;
         break;
     case GL_BLEND:
-        if (on && Fault == FixedFunctionFault::NoBlending) return;
-        [[fallthrough]];
+        State.blend = on && Fault != FixedFunctionFault::NoBlending;
+        break;
     case GL_DEPTH_TEST:
+        State.depthTest = on;
+        break;
     case GL_CULL_FACE:
-        if (on)
-            State.es.Enable(cap);
-        else
-            State.es.Disable(cap);
-        return;
+        State.cull = on;
+        break;
     default:
         // Other lights, fog and the like: the program does not use them.
         if (cap < GL_LIGHT0 || cap > GL_LIGHT0 + 7) raise(gles::INVALID_ENUM);
-        return;
+        break;
     }
-    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glEnable(GLenum cap) {
@@ -563,49 +1438,46 @@ void KGL_APIENTRY ff_glEnableClientState(GLenum array) {
     if (ClientArray* a = clientArray(array)) a->enabled = true;
 }
 
-// Element `index` of a float client array, `count` values at most.
-void fetch(const ClientArray& array, GLint index, float* out, int count) {
-    const size_t stride = array.stride ? size_t(array.stride) : size_t(array.size) * sizeof(float);
-    const auto* base = static_cast<const uint8_t*>(array.pointer) + size_t(index) * stride;
-    const int n = array.size < count ? array.size : count;
-    std::memcpy(out, base, size_t(n) * sizeof(float));
-}
-
 void KGL_APIENTRY ff_glDrawArrays(GLenum mode, GLint first, GLsizei count) {
     if (first < 0 || count < 0) return raise(gles::INVALID_VALUE);
-    if (!State.vertexArray.enabled || !State.vertexArray.pointer || count == 0) return;
-    // The client arrays are read now and copied into the stream buffer.
+    if (mode > Polygon) return raise(gles::INVALID_ENUM);
+    if (!arrayOn(State.vertexArray) || count == 0) return;
+    refreshTransform();
+    ++Counts.draws;
+    if (drawInstanced(mode, first, count)) return;
+    // Otherwise the arrays are read now and taken into eye space.
+    const unsigned flags = currentFlags();
     State.vertices.resize(size_t(count));
     for (GLsizei k = 0; k < count; ++k) {
-        Vertex& v = State.vertices[size_t(k)];
-        v = Vertex{}; // values an array of fewer components leaves are 0
-        fetch(State.vertexArray, first + k, v.position, 3);
-        if (State.normalArray.enabled && State.normalArray.pointer)
-            fetch(State.normalArray, first + k, v.normal, 3);
+        float position[4] = {0, 0, 0, 1}, normal[3], texCoord[Units][2] = {};
+        fetch(State.vertexArray, first + k, position, 4);
+        if (arrayOn(State.normalArray))
+            fetch(State.normalArray, first + k, normal, 3);
         else
-            std::memcpy(v.normal, State.normal, sizeof v.normal);
-        std::memcpy(v.colour, State.colour, sizeof v.colour);
+            std::memcpy(normal, State.normal, sizeof normal);
         for (int unit = 0; unit < Units; ++unit) {
-            const ClientArray& t = State.texCoordArray[unit];
-            if (t.enabled && t.pointer)
-                fetch(t, first + k, v.texCoord[unit], 2);
+            if (arrayOn(State.texCoordArray[unit]))
+                fetch(State.texCoordArray[unit], first + k, texCoord[unit], 2);
             else
-                std::memcpy(v.texCoord[unit], State.texCoord[unit], sizeof v.texCoord[unit]);
+                std::memcpy(texCoord[unit], State.texCoord[unit], sizeof texCoord[unit]);
         }
+        transformVertex(State.vertices[size_t(k)], position, normal, State.colour, texCoord, flags);
     }
-    drawVertices(mode, State.vertices);
+    appendPrimitive(mode, State.vertices);
 }
 
 void KGL_APIENTRY ff_glFinish() {
+    flushPending();
     State.es.Finish();
 }
 
 void KGL_APIENTRY ff_glFlush() {
-    State.es.Flush();
+    // The batches go to ES; the browser or the swap sends ES's work on.
+    flushPending();
 }
 
 void KGL_APIENTRY ff_glFrontFace(GLenum mode) {
-    State.es.FrontFace(mode);
+    State.frontFace = mode;
 }
 
 void KGL_APIENTRY ff_glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top,
@@ -624,7 +1496,16 @@ void KGL_APIENTRY ff_glFrustum(GLdouble left, GLdouble right, GLdouble bottom, G
 }
 
 void KGL_APIENTRY ff_glGenTextures(GLsizei n, GLuint* textures) {
-    State.es.GenTextures(n, textures);
+    if (n < 0) return raise(gles::INVALID_VALUE);
+    for (GLsizei i = 0; i < n; ++i) {
+        GLuint name = GLuint(State.textures.size());
+        if (!State.freeNames.empty()) {
+            name = State.freeNames.back();
+            State.freeNames.pop_back();
+        }
+        backName(name);
+        textures[i] = name;
+    }
 }
 
 void KGL_APIENTRY ff_glGetDoublev(GLenum pname, GLdouble* params) {
@@ -671,36 +1552,45 @@ void KGL_APIENTRY ff_glLightModeli(GLenum, GLint) {
 
 void KGL_APIENTRY ff_glLightfv(GLenum light, GLenum pname, const GLfloat* params) {
     if (light != GL_LIGHT0) return; // one light is all the scene has
+    float* target = nullptr;
     switch (pname) {
     case GL_AMBIENT:
-        std::memcpy(State.lightAmbient, params, 4 * sizeof(float));
+        target = State.lightAmbient;
         break;
     case GL_DIFFUSE:
-        std::memcpy(State.lightDiffuse, params, 4 * sizeof(float));
+        target = State.lightDiffuse;
         break;
     case GL_SPECULAR:
-        std::memcpy(State.lightSpecular, params, 4 * sizeof(float));
+        target = State.lightSpecular;
         break;
-    case GL_POSITION: {
-        // Kept in eye space, through the modelview of the moment, as GL does.
-        const Matrix& m = State.stacks[ModelviewStack].back();
-        for (int row = 0; row < 4; ++row) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k)
-                sum += m[k * 4 + row] * params[k];
-            State.lightPosition[row] = float(sum);
-        }
+    case GL_POSITION:
+        target = State.lightPosition;
         break;
-    }
     default:
         return; // spot and attenuation keep their defaults
     }
-    State.dirty |= SettingsDirty;
+    globalsChanging();
+    if (pname != GL_POSITION) {
+        std::memcpy(target, params, 4 * sizeof(float));
+        return;
+    }
+    // Kept in eye space, through the modelview of the moment, as GL does.
+    const Matrix& m = State.stacks[ModelviewStack].back();
+    for (int row = 0; row < 4; ++row) {
+        double sum = 0.0;
+        for (int k = 0; k < 4; ++k)
+            sum += m[k * 4 + row] * params[k];
+        target[row] = float(sum);
+    }
+}
+
+void KGL_APIENTRY ff_glLineWidth(GLfloat width) {
+    if (!(width > 0)) return raise(gles::INVALID_VALUE);
+    State.lineWidth = width;
 }
 
 void KGL_APIENTRY ff_glLoadIdentity() {
-    currentStack().back() = identity();
-    matrixChanged();
+    changingStack().back() = identity();
 }
 
 void KGL_APIENTRY ff_glMatrixMode(GLenum mode) {
@@ -747,19 +1637,16 @@ void KGL_APIENTRY ff_glPixelStorei(GLenum pname, GLint param) {
 void KGL_APIENTRY ff_glPointSize(GLfloat size) {
     if (size <= 0) return raise(gles::INVALID_VALUE);
     State.pointSize = size;
-    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glPopMatrix() {
-    std::vector<Matrix>& stack = currentStack();
-    if (stack.size() <= 1) return raise(gles::STACK_UNDERFLOW);
-    stack.pop_back();
-    matrixChanged();
+    if (currentStackSize() <= 1) return raise(gles::STACK_UNDERFLOW);
+    changingStack().pop_back();
 }
 
 void KGL_APIENTRY ff_glPushMatrix() {
+    if (currentStackSize() >= StackDepth) return raise(gles::STACK_OVERFLOW);
     std::vector<Matrix>& stack = currentStack();
-    if (stack.size() >= StackDepth) return raise(gles::STACK_OVERFLOW);
     stack.push_back(stack.back());
 }
 
@@ -769,6 +1656,7 @@ void KGL_APIENTRY ff_glReadPixels(GLint x, GLint y, GLsizei width, GLsizei heigh
     if (components < 3 || (type != GL_UNSIGNED_BYTE && type != GL_FLOAT))
         return raise(gles::INVALID_ENUM);
     if (width < 0 || height < 0) return raise(gles::INVALID_VALUE);
+    flushPending();
     // ES reads RGBA bytes; the program's format and type are made from them.
     std::vector<uint8_t>& rgba = State.pixels;
     rgba.resize(size_t(width) * size_t(height) * 4);
@@ -850,6 +1738,8 @@ void KGL_APIENTRY ff_glTexImage2D(GLenum target, GLint level, GLint internalform
         return raise(gles::INVALID_ENUM);
     if (to != 3 && to != 4) return raise(gles::INVALID_VALUE);
     if (width < 0 || height < 0 || border != 0 || level < 0) return raise(gles::INVALID_VALUE);
+    // Draws before the upload see the texture as it was.
+    flushPending();
     // ES has no BGR order and takes the format the texture is stored in.
     std::vector<uint8_t>& converted = State.pixels;
     const void* data = nullptr;
@@ -867,26 +1757,22 @@ void KGL_APIENTRY ff_glTexImage2D(GLenum target, GLint level, GLint internalform
             }
         data = converted.data();
     }
-    if (State.boundTexture[State.activeUnit] == 0) return; // as for glTexParameterf
+    if (!bindForUpload()) return; // as for glTexParameterf
     const GLenum esFormat = to == 3 ? GL_RGB : GL_RGBA;
     State.es.TexImage2D(GL_TEXTURE_2D, level, GLint(esFormat), width, height, 0, esFormat,
                         GL_UNSIGNED_BYTE, data);
     if (level == 0) recordOf(State.boundTexture[State.activeUnit]).hasImage = true;
-    State.dirty |= SettingsDirty;
 }
 
 void KGL_APIENTRY ff_glTexParameterf(GLenum target, GLenum pname, GLfloat param) {
     if (target != GL_TEXTURE_2D) return raise(gles::INVALID_ENUM);
     GLint value = GLint(param);
     if (value == GLint(Clamp)) value = GLint(gles::CLAMP_TO_EDGE); // ES lacks the border variant
-    if (pname == GL_TEXTURE_MIN_FILTER) {
+    flushPending();
+    if (pname == GL_TEXTURE_MIN_FILTER)
         recordOf(State.boundTexture[State.activeUnit]).wantsMipmaps =
             value != GLint(GL_LINEAR) && value != GLint(Nearest);
-        State.dirty |= SettingsDirty;
-    }
-    // WebGL has no texture object 0 to set; the layer never draws with it anyway.
-    if (State.boundTexture[State.activeUnit] != 0)
-        State.es.TexParameteri(GL_TEXTURE_2D, pname, value);
+    if (bindForUpload()) State.es.TexParameteri(GL_TEXTURE_2D, pname, value);
 }
 
 void KGL_APIENTRY ff_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
@@ -897,12 +1783,10 @@ void KGL_APIENTRY ff_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
 
 void KGL_APIENTRY ff_glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
     if (!State.inBegin) return; // outside glBegin GL leaves the result undefined
-    Vertex v;
-    v.position[0] = x, v.position[1] = y, v.position[2] = z;
-    std::memcpy(v.normal, State.normal, sizeof v.normal);
-    std::memcpy(v.colour, State.colour, sizeof v.colour);
-    std::memcpy(v.texCoord, State.texCoord, sizeof v.texCoord);
-    State.vertices.push_back(v);
+    const float position[4] = {x, y, z, 1.0f};
+    State.vertices.emplace_back();
+    transformVertex(State.vertices.back(), position, State.normal, State.colour, State.texCoord,
+                    State.beginFlags);
 }
 
 void KGL_APIENTRY ff_glVertex2f(GLfloat x, GLfloat y) {
@@ -917,7 +1801,11 @@ void KGL_APIENTRY ff_glVertexPointer(GLint size, GLenum type, GLsizei stride,
 }
 
 void KGL_APIENTRY ff_glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
-    State.es.Viewport(x, y, width, height);
+    if (width < 0 || height < 0) return raise(gles::INVALID_VALUE);
+    const GLint viewport[4] = {x, y, width, height};
+    if (std::memcmp(viewport, State.viewport, sizeof viewport) == 0) return;
+    globalsChanging();
+    std::memcpy(State.viewport, viewport, sizeof viewport);
 }
 
 int unitOf(GLenum texture) {
@@ -931,9 +1819,7 @@ int unitOf(GLenum texture) {
 
 void KGL_APIENTRY ff_glActiveTextureARB(GLenum texture) {
     const int unit = unitOf(texture);
-    if (unit < 0) return;
-    State.activeUnit = unit;
-    State.es.ActiveTexture(esUnit(unit));
+    if (unit >= 0) State.activeUnit = unit;
 }
 
 void KGL_APIENTRY ff_glClientActiveTextureARB(GLenum texture) {
@@ -963,6 +1849,15 @@ std::string esString(GLenum name) {
     const GLubyte* text = State.es.GetString(name);
     return text ? reinterpret_cast<const char*>(text) : "an unnamed OpenGL ES 3 driver";
 }
+
+// The ES objects of a fresh context: the program, the buffers, the unpacking.
+bool makeESObjects(std::string& error) {
+    State.applied = Applied();
+    if (!buildProgram(error)) return false;
+    makeBuffers();
+    State.es.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    return true;
+}
 } // namespace
 
 bool installFixedFunctionLayer(GLESLookup lookup, std::string& error) {
@@ -972,18 +1867,20 @@ bool installFixedFunctionLayer(GLESLookup lookup, std::string& error) {
         State.es = GLESCalls();
         return false;
     }
-    if (!buildProgram(error)) {
+    if (!makeESObjects(error)) {
         releaseFixedFunctionLayer();
         return false;
     }
-    makeStreamBuffer();
-    State.es.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (std::vector<Matrix>& stack : State.stacks)
         stack.assign(1, identity());
+    State.transformDirty = State.inverseDirty = true;
     State.vendor = "Kestrion";
     State.renderer = "Kestrion fixed-function layer over " + esString(GL_RENDERER);
     State.version = "1.1 Kestrion fixed-function layer over " + esString(GL_VERSION);
-    if (State.width > 0 && State.height > 0) State.es.Viewport(0, 0, State.width, State.height);
+    if (State.width > 0 && State.height > 0) {
+        const GLint viewport[4] = {0, 0, State.width, State.height};
+        std::memcpy(State.viewport, viewport, sizeof viewport);
+    }
 
 #define KGL_CORE(ret, name, params, args) name = ff_##name;
 #define KGL_EXT KGL_CORE
@@ -993,19 +1890,47 @@ bool installFixedFunctionLayer(GLESLookup lookup, std::string& error) {
     return true;
 }
 
+bool restoreFixedFunctionLayer(std::string& error) {
+    if (!State.es.CreateProgram) {
+        error = "the fixed-function layer was never installed";
+        return false;
+    }
+    // The old context's objects are gone with it; nothing pending can be drawn.
+    State.batchCount = 0;
+    State.opaqueRunStart = 0;
+    State.streamVertices.clear();
+    State.geometries.clear();
+    State.geometryIndex.clear();
+    State.staticVertices.clear();
+    State.program[0] = State.program[1] = State.vertexShader = 0;
+    State.fragmentShader[0] = State.fragmentShader[1] = 0;
+    if (!makeESObjects(error)) return false;
+    for (size_t name = 1; name < State.textures.size(); ++name)
+        if (State.textures[name].live) backName(GLuint(name));
+    return true;
+}
+
+FixedFunctionCounts fixedFunctionCounts() {
+    return Counts;
+}
+
 void setFixedFunctionFramebufferSize(int width, int height) {
     State.width = width;
     State.height = height;
-    if (State.program) State.es.Viewport(0, 0, width, height);
+    if (State.program[0]) ff_glViewport(0, 0, width, height);
 }
 
 void releaseFixedFunctionLayer() {
     const GLESCalls& es = State.es;
-    if (State.program) es.DeleteProgram(State.program);
+    for (int which : {SingleProgram, SlotsProgram}) {
+        if (State.program[which]) es.DeleteProgram(State.program[which]);
+        if (State.fragmentShader[which]) es.DeleteShader(State.fragmentShader[which]);
+    }
     if (State.vertexShader) es.DeleteShader(State.vertexShader);
-    if (State.fragmentShader) es.DeleteShader(State.fragmentShader);
-    if (State.streamBuffer) es.DeleteBuffers(1, &State.streamBuffer);
-    if (State.vertexArrayObject) es.DeleteVertexArrays(1, &State.vertexArrayObject);
+    const GLuint buffers[3] = {State.streamBuffer, State.instanceBuffer, State.staticBuffer};
+    if (State.streamBuffer) es.DeleteBuffers(3, buffers);
+    const GLuint arrays[2] = {State.streamArray, State.staticArray};
+    if (State.streamArray) es.DeleteVertexArrays(2, arrays);
     const int width = State.width, height = State.height;
     State = LayerState();
     State.width = width, State.height = height;

@@ -18,6 +18,28 @@ bool installFixedFunctionLayer(GLESLookup lookup, std::string& error);
 // its own (an ES context without a window starts with an empty one).
 void setFixedFunctionFramebufferSize(int width, int height);
 
+// Draws what the layer holds back in its batches. glFlush, glFinish,
+// glReadPixels and glClear do it too; a front-end calls it before presenting.
+void flushFixedFunctionLayer();
+
+// Forgets the client arrays the layer keeps a copy of: a front-end calls it
+// when it frees arrays it drew from (new fleets), before drawing from others
+// that may lie at the same addresses.
+void forgetFixedFunctionArrays();
+
+// After the context was lost and given back (the browser's
+// webglcontextrestored): makes the layer's shaders and buffers again and backs
+// every texture name with a new, empty ES texture. The program then uploads
+// its textures again (glAreTexturesResident answers false until it does).
+bool restoreFixedFunctionLayer(std::string& error);
+
+// Draws the program asked for (each glEnd and glDrawArrays) and the draw calls
+// the layer made of them, since it was installed.
+struct FixedFunctionCounts {
+    long draws = 0, esDraws = 0;
+};
+FixedFunctionCounts fixedFunctionCounts();
+
 // Deletes the layer's shaders, buffers and state and clears the program table.
 // The context must still be current.
 void releaseFixedFunctionLayer();

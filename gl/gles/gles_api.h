@@ -22,6 +22,8 @@ using GLintptr = std::ptrdiff_t;
     ES_FUNCTION(void, BlendFunc, (GLenum sfactor, GLenum dfactor))                                 \
     ES_FUNCTION(void, BufferData,                                                                  \
                 (GLenum target, GLsizeiptr size, const void* data, GLenum usage))                  \
+    ES_FUNCTION(void, BufferSubData,                                                               \
+                (GLenum target, GLintptr offset, GLsizeiptr size, const void* data))               \
     ES_FUNCTION(void, Clear, (GLbitfield mask))                                                    \
     ES_FUNCTION(void, ClearColor, (GLfloat r, GLfloat g, GLfloat b, GLfloat a))                    \
     ES_FUNCTION(void, CompileShader, (GLuint shader))                                              \
@@ -30,10 +32,13 @@ using GLintptr = std::ptrdiff_t;
     ES_FUNCTION(void, DeleteBuffers, (GLsizei n, const GLuint* buffers))                           \
     ES_FUNCTION(void, DeleteProgram, (GLuint program))                                             \
     ES_FUNCTION(void, DeleteShader, (GLuint shader))                                               \
+    ES_FUNCTION(void, DeleteTextures, (GLsizei n, const GLuint* textures))                         \
     ES_FUNCTION(void, DeleteVertexArrays, (GLsizei n, const GLuint* arrays))                       \
     ES_FUNCTION(void, DepthMask, (GLboolean flag))                                                 \
     ES_FUNCTION(void, Disable, (GLenum cap))                                                       \
     ES_FUNCTION(void, DrawArrays, (GLenum mode, GLint first, GLsizei count))                       \
+    ES_FUNCTION(void, DrawArraysInstanced,                                                         \
+                (GLenum mode, GLint first, GLsizei count, GLsizei instances))                      \
     ES_FUNCTION(void, Enable, (GLenum cap))                                                        \
     ES_FUNCTION(void, EnableVertexAttribArray, (GLuint index))                                     \
     ES_FUNCTION(void, Finish, ())                                                                  \
@@ -67,6 +72,8 @@ using GLintptr = std::ptrdiff_t;
     ES_FUNCTION(void, UniformMatrix4fv,                                                            \
                 (GLint location, GLsizei count, GLboolean transpose, const GLfloat* value))        \
     ES_FUNCTION(void, UseProgram, (GLuint program))                                                \
+    ES_FUNCTION(void, VertexAttrib4f, (GLuint index, GLfloat x, GLfloat y, GLfloat z, GLfloat w))  \
+    ES_FUNCTION(void, VertexAttribDivisor, (GLuint index, GLuint divisor))                         \
     ES_FUNCTION(void, VertexAttribPointer,                                                         \
                 (GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride,      \
                  const void* pointer))                                                             \
@@ -83,12 +90,17 @@ namespace gles {
 constexpr GLenum TEXTURE0 = 0x84C0;
 constexpr GLenum ARRAY_BUFFER = 0x8892;
 constexpr GLenum STREAM_DRAW = 0x88E0;
+constexpr GLenum STATIC_DRAW = 0x88E4;
 constexpr GLenum FRAGMENT_SHADER = 0x8B30;
 constexpr GLenum VERTEX_SHADER = 0x8B31;
 constexpr GLenum COMPILE_STATUS = 0x8B81;
 constexpr GLenum LINK_STATUS = 0x8B82;
 constexpr GLenum INFO_LOG_LENGTH = 0x8B84;
 constexpr GLenum POINTS = 0x0000;
+constexpr GLenum LINE_LOOP = 0x0002;
+constexpr GLenum LINE_STRIP = 0x0003;
+constexpr GLenum ONE = 1;
+constexpr GLenum ZERO = 0;
 constexpr GLenum TRIANGLE_STRIP = 0x0005;
 constexpr GLenum TRIANGLE_FAN = 0x0006;
 constexpr GLenum NEAREST = 0x2600;

@@ -4,9 +4,11 @@
 // on Windows and Linux: the run's start, RunFrame, the clock and the readers.
 #include "battle/fleet.h"
 #include "data/catalogue.h"
+#include "data/effects.h"
 #include "data/formats.h"
 #include "data/scene.h"
 #include "gl/context.h"
+#include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "gl/gles/fixed_function.h"
 #include "platform/clock.h"
@@ -22,6 +24,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -88,6 +91,7 @@ void endProcess(int) {
 }
 // The browser shows the frame when the animation frame's callback returns.
 int KGL_APIENTRY presentOnReturn(DeviceContext) {
+    flushFixedFunctionLayer();
     return 1;
 }
 SymbolAddress findPresent() {
@@ -105,6 +109,47 @@ ContextSetUpCalls webCalls() {
     calls.endProcess = endProcess;
     calls.findSwapBuffers = findPresent;
     return calls;
+}
+
+// The textures of the races flown: every new choice of fleets loads its races
+// again, so the ones before are deleted (the browser would keep them).
+void deleteRaceTextures() {
+    std::vector<GLuint> names;
+    for (const FleetState& fleet : Fleets)
+        for (int r = 0; r < fleet.raceCount; ++r) {
+            const RaceData& race = fleet.races[r];
+            for (int part = 0; part < race.meshCount; ++part)
+                if (race.meshes[part].texture) names.push_back(race.meshes[part].texture);
+            if (race.projectileTexture) names.push_back(race.projectileTexture);
+        }
+    if (!names.empty()) glDeleteTextures(GLsizei(names.size()), names.data());
+}
+
+// Every texture of the battle again from the pixels the effects and races
+// keep, into a context the browser gave back.
+void uploadEveryTexture() {
+    if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
+    for (int i = 0; i < Effects.explosionFrameCount; ++i)
+        uploadRgbaTexture(Effects.explosionTextures[i], Effects.explosionFrames[i]);
+    for (int i = 0; i < BackgroundImageCount; ++i)
+        uploadRgbTexture(BackgroundTextures[i], Effects.backgroundImages[i]);
+    const std::pair<uint32_t, const TextureImage*> singles[] = {
+        {Effects.shieldTexture, &Effects.shieldImage},
+        {Effects.blastTexture, &Effects.blastImage},
+        {Effects.spareTexture, &Effects.spareImage},
+        {Effects.damageTexture, &Effects.damageImage},
+        {Effects.smokeTexture, &Effects.smokeImage}};
+    for (const auto& [name, image] : singles)
+        uploadRgbaTexture(name, *image);
+    for (const FleetState& fleet : Fleets)
+        for (int r = 0; r < fleet.raceCount; ++r) {
+            const RaceData& race = fleet.races[r];
+            for (int part = 0; part < race.meshCount; ++part)
+                if (race.meshes[part].image)
+                    uploadRgbTexture(race.meshes[part].texture, *race.meshes[part].image);
+            if (race.projectileImage)
+                uploadRgbaTexture(race.projectileTexture, *race.projectileImage);
+        }
 }
 
 // A hidden page gets no animation frames. The battle's clock stands still
@@ -158,8 +203,10 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
         return answer(error);
     if (Started) {
         if (width != ScreenWidth || height != ScreenHeight) kestrion_resize(width, height);
+        deleteRaceTextures();
         releaseFleet(Fleets[0]);
         releaseFleet(Fleets[1]);
+        forgetFixedFunctionArrays(); // the new races' arrays may lie where the old ones did
         if (!BuildFleets(DataFolder))
             return answer("cannot load the chosen races from the data set; reload the page");
         return answer("");
@@ -188,6 +235,26 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
 // One frame of the battle.
 EMSCRIPTEN_KEEPALIVE void kestrion_frame() {
     if (Started) RunFrame();
+}
+
+// After webglcontextrestored: the layer's shaders and buffers made again and
+// every texture uploaded again, so that the same battle goes on. Empty, or the
+// message for the page.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_restore() {
+    if (!Started) return answer("");
+    std::string error;
+    if (!restoreFixedFunctionLayer(error))
+        return answer("the battle cannot draw again on the WebGL 2 it was given back: " + error);
+    uploadEveryTexture();
+    return answer("");
+}
+
+// The program's memory for the soak: {"wasm":bytes of WebAssembly memory,
+// "heapInUse":bytes allocated and not freed}.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_memory() {
+    const struct mallinfo info = mallinfo();
+    return answer("{\"wasm\":" + std::to_string(__builtin_wasm_memory_size(0) * 65536ull) +
+                  ",\"heapInUse\":" + std::to_string(info.uordblks) + "}");
 }
 
 // The canvas's new size in pixels.

@@ -12,9 +12,12 @@
   let catalogue = { races: [], maxEntryShips: 500, maxFleetShips: 1000 };
   const fleets = [[], []];
   let running = false;
+  let contextLost = false;
   let pendingShot = null;
   // Frames drawn and the time spent inside the frame function, for measuring.
-  const stats = (window.kestrionStats = { frames: 0, workMs: 0, shots: 0, state: 'loading' });
+  const stats = (window.kestrionStats = { frames: 0, workMs: 0, shots: 0, state: 'loading', restored: 0 });
+  // The program's memory, for the soak.
+  window.kestrionMemory = () => (program ? JSON.parse(call('kestrion_memory', [])) : null);
 
   const call = (name, args) =>
     program.ccall(name, 'string', args.map((a) => (typeof a === 'number' ? 'number' : 'string')), args);
@@ -221,6 +224,7 @@
     return true;
   }
   function frame() {
+    if (contextLost) return requestAnimationFrame(frame);
     const before = performance.now();
     program._kestrion_frame();
     stats.workMs += performance.now() - before;
@@ -256,8 +260,20 @@
     }
   });
 
-  canvas.addEventListener('webglcontextlost', () =>
-    notice('The browser took the battle\'s WebGL context away. Reload the page to start again.', true));
+  // A GPU reset, a driver update or a laptop waking up takes WebGL away; the
+  // battle waits and goes on when the browser gives it back.
+  canvas.addEventListener('webglcontextlost', (event) => {
+    event.preventDefault(); // without this the browser never gives the context back
+    contextLost = true;
+    notice('The browser took WebGL away from the battle for a moment; it goes on when WebGL comes back.', true);
+  });
+  canvas.addEventListener('webglcontextrestored', () => {
+    const problem = program ? call('kestrion_restore', []) : '';
+    if (problem) return notice(`The battle cannot go on: ${problem}. Reload the page to start again.`, true);
+    contextLost = false;
+    stats.restored++;
+    $('notice').hidden = true;
+  });
 
   $('start').addEventListener('click', () => start(fragmentOf(fleets)));
   $('fleets').addEventListener('click', () => {
@@ -311,6 +327,111 @@
     };
   });
 
+  // --- Races the user added, kept in this browser (IndexedDB) ---------------
+  // Each record: { fileName, name, bytes }; checked by the race reader again
+  // on every visit, since a new version may read races differently.
+  const store = {
+    open() {
+      return new Promise((resolve, reject) => {
+        const request = indexedDB.open('kestrion', 1);
+        request.onupgradeneeded = () => request.result.createObjectStore('races', { keyPath: 'fileName' });
+        request.onsuccess = () => resolve(request.result);
+        request.onerror = () => reject(request.error);
+      });
+    },
+    async run(mode, work) {
+      const db = await store.open();
+      try {
+        return await new Promise((resolve, reject) => {
+          const transaction = db.transaction('races', mode);
+          const request = work(transaction.objectStore('races'));
+          transaction.oncomplete = () => resolve(request && request.result);
+          transaction.onerror = () => reject(transaction.error);
+          transaction.onabort = () => reject(transaction.error);
+        });
+      } finally {
+        db.close();
+      }
+    },
+    all: () => store.run('readonly', (races) => races.getAll()),
+    put: (record) => store.run('readwrite', (races) => races.put(record)),
+    remove: (fileName) => store.run('readwrite', (races) => races.delete(fileName)),
+  };
+  const added = new Map(); // race name -> file name of the kept record
+
+  function showAdded() {
+    const list = $('added-list');
+    list.textContent = '';
+    for (const [name, fileName] of added) {
+      const item = document.createElement('li');
+      const label = document.createElement('span');
+      label.className = 'name';
+      label.textContent = name;
+      const small = document.createElement('small');
+      small.textContent = fileName;
+      label.append(small);
+      const forget = document.createElement('button');
+      forget.type = 'button';
+      forget.textContent = 'Forget';
+      forget.addEventListener('click', () => forgetRace(name));
+      item.append(label, forget);
+      list.append(item);
+    }
+    $('added').hidden = added.size === 0;
+  }
+
+  async function forgetRace(name) {
+    const fileName = added.get(name);
+    try {
+      await store.remove(fileName);
+    } catch (e) {
+      return notice(`The browser would not forget ${name}: ${e && e.message}`, true);
+    }
+    added.delete(name);
+    // Out of the lists now as well; fleets flying it keep it until they change.
+    const race = raceByName(name);
+    if (race) program.FS.unlink('/data/' + race.file);
+    for (const side of fleets) for (let i = side.length - 1; i >= 0; --i) if (side[i].race === name) side.splice(i, 1);
+    refreshRaces();
+    showFleets();
+    showAdded();
+    notice(`${name} is forgotten: it is no longer kept in this browser.`, false);
+  }
+
+  // The race file's bytes through the program's race reader into the lists:
+  // its name, or the reader's message in `problem`.
+  function joinRace(bytes, fileName) {
+    const before = new Set(catalogue.races.map((race) => race.name));
+    program.FS.writeFile('/dropped.ast', bytes);
+    const problem = call('kestrion_add_race', ['/dropped.ast', fileName]);
+    program.FS.unlink('/dropped.ast');
+    if (problem) return { problem };
+    refreshRaces();
+    const joined = catalogue.races.find((race) => !before.has(race.name));
+    return { name: joined ? joined.name : fileName };
+  }
+
+  async function restoreAddedRaces() {
+    let records = [];
+    try {
+      records = await store.all();
+    } catch (e) {
+      return; // no IndexedDB here (a private window may refuse it): nothing kept
+    }
+    const dropped = [];
+    for (const record of records) {
+      const { name, problem } = joinRace(new Uint8Array(record.bytes), record.fileName);
+      if (problem) {
+        dropped.push(`${problem}; the copy kept in this browser is dropped.`);
+        await store.remove(record.fileName).catch(() => {});
+      } else {
+        added.set(name, record.fileName);
+      }
+    }
+    showAdded();
+    if (dropped.length) notice(dropped.join(' '), true);
+  }
+
   // --- Races dropped onto the page or picked with the file button ------------
   async function addRaceFiles(files) {
     const joined = [];
@@ -327,18 +448,27 @@
         continue;
       }
       const bytes = new Uint8Array(await file.arrayBuffer());
-      program.FS.writeFile('/dropped.ast', bytes);
-      const problem = call('kestrion_add_race', ['/dropped.ast', file.name]);
-      program.FS.unlink('/dropped.ast');
-      if (problem) problems.push(problem);
-      else joined.push(file.name);
+      const { name, problem } = joinRace(bytes, file.name);
+      if (problem) {
+        problems.push(problem);
+        continue;
+      }
+      joined.push(file.name);
+      try {
+        await store.put({ fileName: file.name, name, bytes: bytes.buffer });
+        added.set(name, file.name);
+      } catch (e) {
+        problems.push(`${file.name} flies in this visit only: the browser would not keep it (${e && e.message}).`);
+      }
     }
     if (joined.length) {
-      refreshRaces();
       showFleets();
+      showAdded();
     }
     const text = [
-      ...(joined.length ? [`${joined.join(', ')} joined the race lists for this visit.`] : []),
+      ...(joined.length
+        ? [`${joined.join(', ')} joined the race lists, kept in this browser until you forget ${joined.length > 1 ? 'them' : 'it'}.`]
+        : []),
       ...problems,
     ].join(' ');
     if (text) notice(text, problems.length > 0);
@@ -365,14 +495,37 @@
     if (program && event.dataTransfer) addRaceFiles([...event.dataTransfer.files]);
   });
 
+  // --- The offline copy (sw.js): the page works without the network after the first visit.
+  async function keepOffline() {
+    if (location.protocol === 'file:' || !('serviceWorker' in navigator)) return;
+    try {
+      await navigator.serviceWorker.register('sw.js');
+      await navigator.serviceWorker.ready;
+      stats.offline = true;
+      $('forget-offline').hidden = false;
+    } catch (e) {
+      // Without a worker the page still works while the network does.
+    }
+  }
+  $('forget-offline').addEventListener('click', async () => {
+    for (const registration of await navigator.serviceWorker.getRegistrations()) await registration.unregister();
+    for (const name of await caches.keys()) if (name.startsWith('kestrion-')) await caches.delete(name);
+    stats.offline = false;
+    $('forget-offline').hidden = true;
+    notice('The offline copy is forgotten: the next visit loads the page from the network.', false);
+  });
+
   // --- Start-up ---------------------------------------------------------------
   async function main() {
+    keepOffline();
     try {
       program = await createKestrion({
         canvas,
         onAbort: (what) => notice(`The battle stopped (${what}). Reload the page to start again.`, true),
       });
       await loadDataSet();
+      refreshRaces();
+      await restoreAddedRaces();
     } catch (error) {
       $('loading-text').textContent =
         'The battle could not be loaded: ' + String(error.message || error).replace(/\.?$/, '. ') +

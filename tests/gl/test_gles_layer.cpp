@@ -33,6 +33,13 @@ constexpr uint32_t FrameMs = 16;
 constexpr int Frames = 240;      // about four seconds of battle
 constexpr int CaptureEvery = 60; // the frames compared: 60, 120, 180, 240
 constexpr int ShipsPerSide = 6;
+// A fleet where the layer's batches take in the draws of many ships, its beams
+// drawn wide, as on a large screen.
+constexpr int LargeShipsPerSide = 40;
+constexpr float WideBeams = 3.5f;
+// They meet at once and most are shot down within a second or two: the first
+// one and a half seconds, compared often.
+constexpr int LargeFrames = 90, LargeCaptureEvery = 15;
 
 // What the comparison allows, from measurement (llvmpipe both ways, 6 ships a
 // side): the layer composes its matrices in double where Mesa uses float, so a
@@ -147,6 +154,7 @@ std::string makeContext(Backend backend) {
 struct Drawing {
     std::string problem;
     std::vector<double> matrices; // modelview, then projection
+    long draws = 0, esDraws = 0;  // over the battle's frames, through the layer
     std::vector<std::vector<uint8_t>> frames;
 };
 
@@ -175,26 +183,34 @@ void drawPrimitives() {
         {0x0009 /*polygon*/, {100, 250, 180, 300, 150, 400, 50, 400, 20, 300}},
         {0x0006 /*triangle fan*/, {400, 300, 500, 250, 560, 320, 520, 420, 420, 440}},
         {0x0005 /*triangle strip*/, {600, 250, 620, 450, 700, 260, 720, 440, 790, 300}},
-        {GL_LINES, {20, 500, 780, 560, 30, 590, 700, 470}}};
+        {GL_LINES, {20, 500, 780, 560, 30, 590, 700, 470}},
+        // Wide lines, which the layer draws as triangles: steep and flat ones.
+        {GL_LINES, {250, 440, 330, 590, 600, 470, 790, 500}},
+        {0x0003 /*line strip*/, {40, 430, 60, 300, 190, 250, 230, 240}}};
     float shade = 0.2f;
     for (const Shape& shape : shapes) {
         glColor3f(shade, 1.0f - shade, 0.5f);
         shade += 0.13f;
+        if (&shape >= &shapes[6]) glLineWidth(&shape == &shapes[6] ? 5.0f : 2.5f);
         glBegin(shape.mode);
         for (size_t k = 0; k + 1 < shape.xy.size(); k += 2)
             glVertex2f(shape.xy[k], shape.xy[k + 1]);
         glEnd();
     }
+    glLineWidth(1.0f);
     glFinish();
 }
 
 // The child's part: context, table, scene, frames. Writes the file the parent reads.
-std::string drawInChild(Backend backend, FixedFunctionFault fault, const std::string& file) {
+std::string drawInChild(Backend backend, FixedFunctionFault fault, int ships, float lineWidth,
+                        int frames, int captureEvery, const std::string& file) {
+    std::string error;
+    if (!configureHeadlessBattle(ships, 1000000, 12345, &error))
+        return "cannot write the data set: " + error;
     const std::string problem = makeContext(backend);
     if (!problem.empty()) return problem;
     if (backend == Backend::Layer) {
         plantFixedFunctionFault(fault);
-        std::string error;
         if (!installFixedFunctionLayer(eglLookup, error)) return error;
         setFixedFunctionFramebufferSize(Width, Height);
     } else {
@@ -208,6 +224,7 @@ std::string drawInChild(Backend backend, FixedFunctionFault fault, const std::st
     ScreenWidth = Width;
     ScreenHeight = Height;
     if (!setUpScene(ScreenWidth, ScreenHeight, ProgramDirectory)) return "the scene did not load";
+    glLineWidth(lineWidth);
 
     std::ofstream out(file, std::ios::binary);
     double matrix[16];
@@ -221,26 +238,34 @@ std::string drawInChild(Backend backend, FixedFunctionFault fault, const std::st
         out.write(reinterpret_cast<const char*>(pixels.bytes.get()), std::streamsize(pixels.size));
         return true;
     };
-    for (int frame = 1; frame <= Frames; ++frame) {
+    for (int frame = 1; frame <= frames; ++frame) {
         advanceFakeClock(FrameMs);
         RunFrame();
-        if (frame % CaptureEvery == 0 && !capture()) return "cannot read the frame";
+        if (frame % captureEvery == 0 && !capture()) return "cannot read the frame";
     }
+    // The draws the program asked for over the frames, and the layer's draw calls.
+    const FixedFunctionCounts counts = fixedFunctionCounts();
+    const long drawCounts[2] = {counts.draws, counts.esDraws};
+    out.write(reinterpret_cast<const char*>(drawCounts), sizeof drawCounts);
     drawPrimitives();
     if (!capture()) return "cannot read the frame";
-    const GLenum error = glGetError();
-    if (error != GL_NO_ERROR) return "GL error " + std::to_string(error) + " after the frames";
+    const GLenum glError = glGetError();
+    if (glError != GL_NO_ERROR) return "GL error " + std::to_string(glError) + " after the frames";
     return out ? "" : "cannot write " + file;
 }
 
-Drawing draw(Backend backend, FixedFunctionFault fault = FixedFunctionFault::None) {
+Drawing draw(Backend backend, FixedFunctionFault fault = FixedFunctionFault::None,
+             int ships = ShipsPerSide, float lineWidth = 1.0f, int frames = Frames,
+             int captureEvery = CaptureEvery) {
     Drawing drawing;
     const std::string file = ::testing::TempDir() + "kestrion-gles-" + std::to_string(getpid()) +
-                             "-" + std::to_string(int(backend)) + "-" + std::to_string(int(fault));
+                             "-" + std::to_string(int(backend)) + "-" + std::to_string(int(fault)) +
+                             "-" + std::to_string(ships);
     const pid_t child = fork();
     if (child == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
-        const std::string problem = drawInChild(backend, fault, file);
+        const std::string problem =
+            drawInChild(backend, fault, ships, lineWidth, frames, captureEvery, file);
         if (!problem.empty()) std::ofstream(file + ".problem") << problem;
         _exit(problem.empty() ? 0 : 1);
     }
@@ -263,8 +288,14 @@ Drawing draw(Backend backend, FixedFunctionFault fault = FixedFunctionFault::Non
     drawing.matrices.resize(32);
     in.read(reinterpret_cast<char*>(drawing.matrices.data()), 32 * sizeof(double));
     const size_t size = bmpRowBytes(Width) * Height;
-    for (std::vector<uint8_t> frame(size);
-         in.read(reinterpret_cast<char*>(frame.data()), std::streamsize(size));)
+    std::vector<uint8_t> frame(size);
+    for (int k = 0; k < frames / captureEvery &&
+                    in.read(reinterpret_cast<char*>(frame.data()), std::streamsize(size));
+         ++k)
+        drawing.frames.push_back(frame);
+    in.read(reinterpret_cast<char*>(&drawing.draws), sizeof drawing.draws);
+    in.read(reinterpret_cast<char*>(&drawing.esDraws), sizeof drawing.esDraws);
+    if (in.read(reinterpret_cast<char*>(frame.data()), std::streamsize(size)))
         drawing.frames.push_back(frame);
     std::remove(file.c_str());
     std::remove((file + ".problem").c_str());
@@ -305,8 +336,8 @@ void keepPictures(const Drawing& drawing, const char* name) {
     }
 }
 
-std::string pictureName(size_t k) {
-    return k < size_t(Frames / CaptureEvery) ? "frame " + std::to_string((k + 1) * CaptureEvery)
+std::string pictureName(size_t k, int frames = Frames, int captureEvery = CaptureEvery) {
+    return k < size_t(frames / captureEvery) ? "frame " + std::to_string((k + 1) * captureEvery)
                                              : std::string("the primitives");
 }
 
@@ -366,6 +397,37 @@ TEST_F(GLESLayerTest, NoticesEachPlantedFault) {
         }
         EXPECT_GT(failing, 0) << name << " went unnoticed";
     }
+}
+
+// Many ships, beams drawn wide: the batches take in the draws of many ships
+// (hulls under different modelviews, shields, beams as triangles) and still
+// draw what Mesa draws.
+TEST_F(GLESLayerTest, DrawsALargeFleetInBatchesAsMesaDoes) {
+    const Drawing mesa = draw(Backend::MesaFixedFunction, FixedFunctionFault::None,
+                              LargeShipsPerSide, WideBeams, LargeFrames, LargeCaptureEvery);
+    keepPictures(mesa, "mesa-large");
+    const Drawing layer = draw(Backend::Layer, FixedFunctionFault::None, LargeShipsPerSide,
+                               WideBeams, LargeFrames, LargeCaptureEvery);
+    keepPictures(layer, "layer-large");
+    ASSERT_TRUE(mesa.problem.empty()) << mesa.problem;
+    ASSERT_TRUE(layer.problem.empty()) << layer.problem;
+    ASSERT_EQ(layer.frames.size(), mesa.frames.size());
+    for (size_t k = 0; k < mesa.frames.size(); ++k) {
+        const Difference d = compare(layer.frames[k], mesa.frames[k]);
+        std::printf("2 x %d, %s: largest channel difference %d, %.3f%% of pixels off by more "
+                    "than %d\n",
+                    LargeShipsPerSide, pictureName(k, LargeFrames, LargeCaptureEvery).c_str(),
+                    d.maxChannel, d.differingShare * 100, ChannelTolerance);
+        EXPECT_TRUE(d.withinTolerance()) << pictureName(k, LargeFrames, LargeCaptureEvery) << ": "
+                                         << d.differingShare * 100 << "% differ";
+    }
+    // Each ship alone asks for a dozen draws or more a frame (five hull parts,
+    // its shield, its beams and missiles); batched, the layer's draw calls are
+    // a fraction of the ships.
+    std::printf("2 x %d: %.0f draws asked for a frame, %.0f draw calls made\n", LargeShipsPerSide,
+                double(layer.draws) / LargeFrames, double(layer.esDraws) / LargeFrames);
+    EXPECT_GT(layer.draws, long(LargeFrames) * LargeShipsPerSide * 2 * 10);
+    EXPECT_LT(layer.esDraws * 10, layer.draws);
 }
 
 // A context that lacks an entry point is named in the message; nothing is called.

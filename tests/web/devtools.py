@@ -182,16 +182,39 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
-class Page:
-    """A tab of the browser, at `url`."""
+# Before the page's own scripts: every method of WebGL2RenderingContext counted
+# (window.kestrionGL.calls), and the textures made and not deleted (.textures).
+COUNT_WEBGL = """(() => {
+  const counts = (window.kestrionGL = { calls: 0, draws: 0, textures: 0 });
+  const proto = WebGL2RenderingContext.prototype;
+  for (const name of Object.getOwnPropertyNames(proto)) {
+    const original = Object.getOwnPropertyDescriptor(proto, name).value;
+    if (typeof original !== 'function' || name === 'constructor') continue;
+    const draw = name.startsWith('draw');
+    proto[name] = function (...args) {
+      counts.calls++;
+      if (draw) counts.draws++;
+      const result = original.apply(this, args);
+      if (name === 'createTexture' && result) counts.textures++;
+      else if (name === 'deleteTexture' && args[0]) counts.textures--;
+      return result;
+    };
+  }
+})();"""
 
-    def __init__(self, browser, url):
+
+class Page:
+    """A tab of the browser, at `url`; `before` runs in it before the page's scripts."""
+
+    def __init__(self, browser, url, before=None):
         self.browser = browser
         target = browser.send("Target.createTarget", {"url": "about:blank"})["targetId"]
         self.session = browser.send("Target.attachToTarget",
                                     {"targetId": target, "flatten": True})["sessionId"]
         self.send("Page.enable")
         self.send("Runtime.enable")
+        if before:
+            self.send("Page.addScriptToEvaluateOnNewDocument", {"source": before})
         self.send("Page.navigate", {"url": url})
 
     def send(self, method, params=None, timeout=120):

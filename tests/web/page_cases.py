@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
-  page_cases.py CASE      (battle, address, races)
+  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost, soak)
 Environment: WEB_SITE (build/web), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import CHROMIUM, Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
+from devtools import CHROMIUM, COUNT_WEBGL, Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
 
 SITE = os.environ["WEB_SITE"]
 INSPECT = os.environ["E2E_INSPECT"]
@@ -106,8 +106,8 @@ class Session:
         self.browser.send("Browser.setDownloadBehavior",
                           {"behavior": "allow", "downloadPath": self.downloads})
 
-    def page(self, fragment=""):
-        page = Page(self.browser, self.server.url("index.html") + fragment)
+    def page(self, fragment="", before=None):
+        page = Page(self.browser, self.server.url("index.html") + fragment, before)
         page.wait_for("window.kestrionStats && window.kestrionStats.state !== 'loading'",
                       "the page to load the data set")
         if state(page) == "failed":
@@ -290,11 +290,230 @@ def case_races(session):
     shots(page, session.downloads, [race])
 
 
+def drop_file(page, path, name):
+    """A file dropped onto the page, as a drag from the desktop does."""
+    with open(path, "rb") as file:
+        payload = json.dumps(list(file.read()))
+    page.evaluate("document.getElementById('notice').hidden = true;"
+                  "(() => { const data = new DataTransfer();"
+                  f"data.items.add(new File([new Uint8Array({payload})], {json.dumps(name)}));"
+                  "document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true}));"
+                  "})()")
+    return page.wait_for("!document.getElementById('notice').hidden && "
+                         "document.getElementById('notice-text').textContent", f"{name}'s message")
+
+
+def case_kept(session):
+    """A race added from a file stays for the next visits (IndexedDB), listed
+    as added, and flies; one kept that no longer reads gets its message and
+    goes; Forget takes a kept race away."""
+    known = races()
+    race = make_race(WORK)
+    page = session.page()
+    print("dropped: " + drop_file(page, race, "Wedge.ast"))
+
+    # The next visit: checked again, listed as added, in the race lists.
+    again = session.page()
+    listed = again.evaluate("[...document.querySelectorAll('#added-list .name')].map(n => n.textContent)")
+    options = again.evaluate("[...document.querySelectorAll('.alliance')[1].querySelectorAll('option')]"
+                             ".map(o => o.value)")
+    if not any(entry.startswith("Wedgeling") for entry in listed) or "Wedgeling" not in options:
+        raise Failure(f"after a reload the added races are {listed} and the lists {options}")
+
+    # A kept copy that no longer reads (cut short, as by an older version's
+    # format): its message on the next visit, and it is gone from the store.
+    with open(race, "rb") as file:
+        half = json.dumps(list(file.read()[:2000]))
+    again.evaluate("new Promise((resolve, reject) => { const open = indexedDB.open('kestrion', 1);"
+                   "open.onsuccess = () => { const t = open.result.transaction('races', 'readwrite');"
+                   f"t.objectStore('races').put({{fileName: 'Old.ast', name: 'Old', bytes: new Uint8Array({half}).buffer}});"
+                   "t.oncomplete = () => { open.result.close(); resolve(true); }; t.onerror = reject; }; })")
+    third = session.page()
+    message = third.wait_for("!document.getElementById('notice').hidden && "
+                             "document.getElementById('notice-text').textContent", "the old race's message")
+    print(f"kept but unreadable: {message}")
+    if "Old.ast is not a race file we can read" not in message or "dropped" not in message:
+        raise Failure(f"the unreadable kept race gave {message!r}")
+    fourth = session.page()
+    if "Old.ast" in fourth.evaluate("document.getElementById('added-list').textContent") or \
+            not fourth.evaluate("document.getElementById('notice').hidden"):
+        raise Failure("the unreadable kept race is still kept")
+
+    # It flies: Wedgeling against the first race, from the address.
+    other = sorted(known)[0]
+    flying = session.page(f"#alliance1={other}:5&alliance2=Wedgeling:6")
+    wait_running(flying)
+    shots(flying, session.downloads, [race])
+
+    # Forget: gone from the list, the lists, and the next visit.
+    click(fourth, "#added-list button")
+    fourth.wait_for("document.getElementById('added').hidden", "the added list to empty")
+    fifth = session.page()
+    if "Wedgeling" in fifth.evaluate("[...document.querySelectorAll('option')].map(o => o.value)"):
+        raise Failure("a forgotten race is offered on the next visit")
+
+
+def case_offline(session):
+    """After one visit the page starts without its server (the offline copy);
+    Forget the offline copy takes that away again."""
+    known = races()
+    names = sorted(known)
+    fragment = f"#alliance1={names[0]}:4&alliance2={names[1]}:4"
+    first = session.page(fragment)
+    first.wait_for("kestrionStats.offline === true", "the offline copy")
+    wait_running(first)
+    session.server.close()
+    offline = session.page(fragment)
+    wait_running(offline)
+    shots(offline, session.downloads, [known[names[0]], known[names[1]]])
+    # Forget: no worker and no kept copy left (the browser's own HTTP cache may
+    # still hold the files for a while, so a reload is no test of it).
+    click(offline, "#forget-offline")
+    offline.wait_for("kestrionStats.offline === false", "the offline copy to be forgotten")
+    left = offline.evaluate("(async () => [(await navigator.serviceWorker.getRegistrations()).length,"
+                            " (await caches.keys()).filter(k => k.startsWith('kestrion-')).length])()")
+    if left != [0, 0]:
+        raise Failure(f"after Forget the offline copy {left[0]} workers and {left[1]} copies are left")
+
+
+def case_soak(session):
+    """Hours of battle, shortened: SOAK_MINUTES (default 1) with a change of
+    fleets every SOAK_CHANGE seconds (default 15). Every SOAK_SAMPLE seconds
+    the frames, JavaScript's heap (after a collection), the WebAssembly memory,
+    the program's heap in use and the live textures. Frames must keep coming,
+    the live textures stay what the fleets need, and after the first third of
+    the run the memory stays flat."""
+    minutes = float(os.environ.get("SOAK_MINUTES", "1"))
+    change = float(os.environ.get("SOAK_CHANGE", "15"))
+    sample = float(os.environ.get("SOAK_SAMPLE", "10"))
+    names = sorted(races())
+    choices = [[f"{names[i % 5]}:{3 + i % 4}", f"{names[(i + 1) % 5]}:2"] if i % 2 else
+               [f"{names[i % 5]}:{4 + i % 3}"] for i in range(10)]
+    def fragment(k):
+        first, second = choices[k % len(choices)], choices[(k + 3) % len(choices)]
+        return f"alliance1={','.join(first)}&alliance2={','.join(second)}", len(first) + len(second)
+    text, entries = fragment(0)
+    page = session.page("#" + text, before=COUNT_WEBGL)
+    wait_running(page)
+    base = page.evaluate("kestrionGL.textures") - 6 * entries  # the effects' textures
+    began = time.monotonic()
+    next_change, k, samples, last_frames = began + change, 0, [], 0
+    print(f"{'s':>6} {'frames':>8} {'JS heap':>10} {'wasm':>10} {'in use':>10} {'textures':>8}  fleets")
+    while time.monotonic() - began < minutes * 60:
+        time.sleep(sample)
+        if time.monotonic() >= next_change:
+            k += 1
+            text, entries = fragment(k)
+            page.evaluate(f"location.hash = {json.dumps(text)}")
+            next_change += change
+            time.sleep(2)
+        page.send("HeapProfiler.collectGarbage")
+        js = page.send("Runtime.getHeapUsage")["usedSize"]
+        memory = page.evaluate("kestrionMemory()")
+        frames, live = page.evaluate("[kestrionStats.frames, kestrionGL.textures]")
+        elapsed = time.monotonic() - began
+        samples.append((elapsed, js, memory["wasm"], memory["heapInUse"]))
+        print(f"{elapsed:6.0f} {frames:8d} {js / 1024:9.0f}K {memory['wasm'] / 1024:9.0f}K "
+              f"{memory['heapInUse'] / 1024:9.0f}K {live:8d}  {text}", flush=True)
+        if frames <= last_frames:
+            raise Failure(f"no frame came in {sample:.0f} s (still {frames})")
+        last_frames = frames
+        if live > base + 6 * entries:
+            raise Failure(f"{live} textures live; the fleets need {base + 6 * entries}")
+    warm = [s for s in samples if s[0] <= minutes * 20]
+    rest = [s for s in samples if s[0] > minutes * 20]
+    if not warm or not rest:
+        raise Failure("the soak was too short to judge")
+    for index, what, slack in ((1, "JavaScript's heap", 2 << 20), (2, "the WebAssembly memory", 0),
+                               (3, "the program's heap in use", 2 << 20)):
+        before, after = max(s[index] for s in warm), max(s[index] for s in rest)
+        print(f"{what}: at most {before / 1024:.0f}K in the first third, {after / 1024:.0f}K after")
+        if after > before * 1.05 + slack:
+            raise Failure(f"{what} grew from {before} to {after} bytes after the first third")
+
+
+def fleet_list(names, alliance, per_side):
+    """The races dealt out between the sides in turn, each side's ships spread
+    over its races (as the frame-rate scripts do)."""
+    own = names[alliance - 1::2]
+    shares = [per_side // len(own) + (1 if i < per_side % len(own) else 0) for i in range(len(own))]
+    return ",".join(f"{race}:{share}" for race, share in zip(own, shares) if share)
+
+
+def case_calls(session):
+    """The WebGL calls a frame stay few as the fleets grow: the layer draws in
+    batches (at most 600 a frame at 2 x 20, 5000 at 2 x 200)."""
+    names = sorted(races())
+    for ships, bound, frames in ((20, 600, 40), (200, 5000, 4)):
+        fragment = (f"#alliance1={fleet_list(names, 1, ships)}"
+                    f"&alliance2={fleet_list(names, 2, ships)}")
+        page = session.page(fragment, before=COUNT_WEBGL)
+        wait_running(page, 2)
+        count = "[kestrionStats.frames, kestrionGL.calls, kestrionGL.draws]"
+        start = page.evaluate(count)
+        page.wait_for(f"kestrionStats.frames >= {start[0] + frames}", f"{frames} frames at 2 x {ships}",
+                      timeout=600)
+        end = page.evaluate(count)
+        done = end[0] - start[0]
+        calls, draws = (end[1] - start[1]) / done, (end[2] - start[2]) / done
+        print(f"2 x {ships}: {calls:.0f} WebGL calls a frame, {draws:.0f} of them draws "
+              f"(over {done} frames)")
+        page.send("Page.navigate", {"url": "about:blank"})
+        if calls > bound:
+            raise Failure(f"2 x {ships} makes {calls:.0f} WebGL calls a frame, over {bound}")
+
+
+def case_textures(session):
+    """Each change of fleets deletes the textures of the races no longer flown:
+    the live textures stay what the fleets need."""
+    names = sorted(races())
+    choices = [f"alliance1={names[i % 5]}:3,{names[(i + 1) % 5]}:2&alliance2={names[(i + 2) % 5]}:4"
+               for i in range(6)]
+    page = session.page("#" + choices[0], before=COUNT_WEBGL)
+    wait_running(page)
+    first = page.evaluate("kestrionGL.textures")
+    for choice in choices[1:]:
+        frames = page.evaluate("kestrionStats.frames")
+        page.evaluate(f"location.hash = {json.dumps(choice)}")
+        page.wait_for(f"location.hash === {json.dumps('#' + choice)} && kestrionStats.frames > {frames + 5}",
+                      f"the battle of {choice}")
+        live = page.evaluate("kestrionGL.textures")
+        print(f"{choice}: {live} live textures (the first fleets: {first})")
+        if live > first:
+            raise Failure(f"after the fleets {choice} {live} textures live, the first fleets had {first}")
+    known = races()
+    shots(page, session.downloads, [known[names[5 % 5]], known[names[6 % 5]], known[names[7 % 5]]])
+
+
+def case_lost(session):
+    """A lost WebGL context: the battle waits with a notice; given back, the
+    same battle goes on by itself, its picture whole, and the notice goes."""
+    known = races()
+    names = sorted(known)
+    page = session.page(f"#alliance1={names[0]}:5&alliance2={names[1]}:5")
+    wait_running(page)
+    page.evaluate("window.loseContext = document.getElementById('canvas')"
+                  ".getContext('webgl2').getExtension('WEBGL_lose_context'); loseContext.loseContext()")
+    notice = page.wait_for("!document.getElementById('notice').hidden && "
+                           "document.getElementById('notice-text').textContent", "the lost context's notice")
+    print(f"lost: {notice}")
+    stopped = page.evaluate("kestrionStats.frames")
+    time.sleep(1)
+    if page.evaluate("kestrionStats.frames") != stopped:
+        raise Failure("frames were drawn while the context was lost")
+    page.evaluate("loseContext.restoreContext()")
+    page.wait_for(f"kestrionStats.restored === 1 && kestrionStats.frames > {stopped + 20}",
+                  "the battle to go on after the context came back")
+    if not page.evaluate("document.getElementById('notice').hidden"):
+        raise Failure("the notice stays: " + text_of(page, "#notice-text"))
+    shots(page, session.downloads, [known[names[0]], known[names[1]]])
+
+
 def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
     if not step:
-        print(f"usage: page_cases.py {{battle|address|races}}", file=sys.stderr)
+        print("usage: page_cases.py {battle|address|races|kept|offline|calls|textures|lost|soak}", file=sys.stderr)
         return 2
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
