@@ -11,6 +11,7 @@
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "gl/gles/fixed_function.h"
+#include "gl/multisample.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "shell/display.h"
@@ -34,6 +35,7 @@ const char* const Canvas = "#canvas";
 
 std::vector<std::string> FleetEntries[2];
 bool Started = false;
+bool Antialias = false; // smooth edges, where the renderer affords them
 std::string Answer;  // what the last call hands back to the page
 std::string Message; // a message box's text, shown on the page instead
 
@@ -61,7 +63,7 @@ RenderingContext createWebGLContext(DeviceContext) {
     attributes.minorVersion = 0;
     attributes.alpha = false;
     attributes.depth = true;
-    attributes.antialias = false;
+    attributes.antialias = Antialias;
     attributes.premultipliedAlpha = false;
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
         emscripten_webgl_create_context(Canvas, &attributes);
@@ -229,6 +231,13 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     reshapeScene(ScreenWidth, ScreenHeight);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, visibilityChanged);
     Started = true;
+    return answer("");
+}
+
+// The browser's renderer (WEBGL_debug_renderer_info's, or empty): decides
+// whether the battle's context asks for smooth edges, by the programs' rule.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_renderer(const char* renderer) {
+    Antialias = samplesToAskFor(nullptr, renderer && *renderer ? renderer : nullptr) > 0;
     return answer("");
 }
 

@@ -195,7 +195,27 @@
     const ratio = window.devicePixelRatio || 1;
     return [Math.max(1, Math.round(canvas.clientWidth * ratio)), Math.max(1, Math.round(canvas.clientHeight * ratio))];
   }
+  // The renderer's name, for the choice of smooth edges: a software renderer
+  // (SwiftShader, llvmpipe) would pay more than half its frames for them.
+  function rendererName() {
+    try {
+      const probe = document.createElement('canvas').getContext('webgl2');
+      if (!probe) return '';
+      const info = probe.getExtension('WEBGL_debug_renderer_info');
+      const name = info ? String(probe.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
+      const lose = probe.getExtension('WEBGL_lose_context');
+      if (lose) lose.loseContext();
+      return name;
+    } catch (e) {
+      return '';
+    }
+  }
+  let rendererTold = false;
   function start(fragment) {
+    if (!rendererTold) {
+      call('kestrion_renderer', [rendererName()]);
+      rendererTold = true;
+    }
     const [width, height] = canvasSize();
     canvas.width = width;
     canvas.height = height;
