@@ -57,10 +57,15 @@ void uploadEffects(const EffectsFileRecord& file) {
         uploadRgbaTexture(Effects.explosionTextures[i], Effects.explosionFrames[i]);
     }
 
+    // The tiles' joins show nothing of the opposite edge where the driver can
+    // clamp; elsewhere the frame keeps its coordinates off the edges.
+    const GLubyte* version = glGetString(GL_VERSION);
+    EdgeClampAvailable = offersEdgeClamp(reinterpret_cast<const char*>(version)) ? 1 : 0;
     glGenTextures(BackgroundImageCount, BackgroundTextures);
     for (int i = 0; i < BackgroundImageCount; ++i) {
         fillImage(Effects.backgroundImages[i], file.backgrounds[size_t(i)]);
-        uploadRgbTexture(BackgroundTextures[i], Effects.backgroundImages[i]);
+        uploadBackdropTexture(BackgroundTextures[i], Effects.backgroundImages[i],
+                              EdgeClampAvailable != 0);
     }
 
     fillMesh(Effects.spriteMesh, file.sprite);
@@ -101,6 +106,7 @@ bool buildFleetsFromSettings() {
 FleetBuilder BuildFleets = buildFleetsFromSettings;
 
 bool setUpScene() {
+    ViewShape = SceneShape::FourByThree;
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
     glMatrixMode(GL_PROJECTION);
@@ -160,9 +166,17 @@ void reshapeScene(int32_t width, int32_t height) {
     placeScene(0, 0, ScreenWidth, ScreenHeight, SceneShape::WindowAspect);
 }
 
+SceneShape ViewShape = SceneShape::FourByThree;
+
+float lineWidthFor(int32_t height) {
+    return height > 600 ? static_cast<float>(height) / 600.0f : 1.0f;
+}
+
 void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape) {
     width = width > 0 ? width : 1;
     height = height > 0 ? height : 1;
+    ViewShape = shape;
+    glLineWidth(lineWidthFor(height));
     glViewport(x, y, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -34,6 +34,13 @@ void reshapeScene(int32_t width, int32_t height);
 // WindowAspect keeps its height and widens or narrows with the viewport.
 enum class SceneShape { FourByThree, WindowAspect };
 void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape);
+// The shape of the view last placed, which the background follows: FourByThree
+// from the scene set-up on.
+extern SceneShape ViewShape;
+
+// Beams' width in pixels for a view `height` pixels high: 1 at 600 lines and
+// in proportion above, so that they keep their weight on a tall screen.
+float lineWidthFor(int32_t height);
 
 // Releases both fleets and the effect assets' images and meshes; the textures
 // go with the rendering context.

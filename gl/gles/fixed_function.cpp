@@ -62,7 +62,9 @@ struct ClientArray {
 // the unit were off, where ES samples black, so completeness is tracked.
 struct TextureRecord {
     bool hasImage = false;
-    bool wantsMipmaps = true; // the default minifying filter uses them
+    bool wantsMipmaps = true;      // the default minifying filter uses them
+    int width = 0, height = 0;     // level 0's
+    bool hasSmallestLevel = false; // the 1 x 1 level below it, for a full mipmap chain
 };
 
 struct Uniforms {
@@ -146,7 +148,7 @@ GLenum esUnit(int unit) {
 bool textureComplete(GLuint name) {
     if (name == 0 || name >= State.textures.size()) return false;
     const TextureRecord& record = State.textures[name];
-    return record.hasImage && !record.wantsMipmaps;
+    return record.hasImage && (!record.wantsMipmaps || record.hasSmallestLevel);
 }
 
 TextureRecord& recordOf(GLuint name) {
@@ -750,6 +752,10 @@ void KGL_APIENTRY ff_glPointSize(GLfloat size) {
     State.dirty |= SettingsDirty;
 }
 
+void KGL_APIENTRY ff_glLineWidth(GLfloat width) {
+    if (width <= 0) return raise(gles::INVALID_VALUE);
+}
+
 void KGL_APIENTRY ff_glPopMatrix() {
     std::vector<Matrix>& stack = currentStack();
     if (stack.size() <= 1) return raise(gles::STACK_UNDERFLOW);
@@ -871,7 +877,15 @@ void KGL_APIENTRY ff_glTexImage2D(GLenum target, GLint level, GLint internalform
     const GLenum esFormat = to == 3 ? GL_RGB : GL_RGBA;
     State.es.TexImage2D(GL_TEXTURE_2D, level, GLint(esFormat), width, height, 0, esFormat,
                         GL_UNSIGNED_BYTE, data);
-    if (level == 0) recordOf(State.boundTexture[State.activeUnit]).hasImage = true;
+    TextureRecord& record = recordOf(State.boundTexture[State.activeUnit]);
+    if (level == 0) {
+        record.hasImage = true;
+        record.width = width, record.height = height;
+        record.hasSmallestLevel = width == 1 && height == 1;
+    } else if (width == 1 && height == 1 && (record.width >> level) <= 1 &&
+               (record.height >> level) <= 1) {
+        record.hasSmallestLevel = true;
+    }
     State.dirty |= SettingsDirty;
 }
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -174,7 +175,9 @@ TEST_F(SceneTest, EffectsAreUploadedInFileOrderWithTheDamageOnUnitOne) {
     EXPECT_EQ(Effects.shieldTexture, 57u);
     EXPECT_EQ(Effects.smokeTexture, 61u);
 
+    // Level 0 of each image; the backgrounds' smaller levels are checked below.
     auto images = callsNamed("glTexImage2D");
+    std::erase_if(images, [](const GLCall& call) { return call.args[1] != 0; });
     ASSERT_EQ(images.size(), 61u);
     // Frames as BGRA, backgrounds as BGR from their own kept pixels.
     EXPECT_EQ(images[0].args,
@@ -213,6 +216,48 @@ TEST_F(SceneTest, EffectsAreUploadedInFileOrderWithTheDamageOnUnitOne) {
             boundAfter.push_back(RecordingGL.calls[i].args[1]);
     }
     EXPECT_EQ(boundAfter, (std::vector<double>{double(Effects.smokeTexture)}));
+}
+
+// Background tiles clamp at their edges where the driver can (so that no join
+// shows) and carry every mipmap level (so that a screen smaller than the
+// painting keeps its small stars); a 1.1 driver keeps them repeating.
+TEST_F(SceneTest, BackgroundsAreMipmappedAndClampedWhereTheDriverCan) {
+    for (const char* version : {"2.1 Mesa 22.3.6", "1.1.0"}) {
+        installRecordingGL();
+        RecordingGL.version = version;
+        releaseLoadedEffects();
+        ASSERT_TRUE(loadSceneAssets());
+        const bool clamps = version[0] == '2';
+        EXPECT_EQ(EdgeClampAvailable, clamps ? 1 : 0) << version;
+        const auto& calls = RecordingGL.calls;
+        for (int i = 0; i < 6; ++i) {
+            // From this background's bind to the next bind.
+            int at = -1;
+            for (size_t k = 0; k < calls.size(); ++k)
+                if (calls[k].name == "glBindTexture" && calls[k].args[1] == BackgroundTextures[i])
+                    at = int(k);
+            ASSERT_GE(at, 0);
+            std::vector<std::vector<double>> levels, parameters;
+            for (size_t k = size_t(at) + 1; k < calls.size() && calls[k].name != "glBindTexture";
+                 ++k) {
+                if (calls[k].name == "glTexImage2D") levels.push_back(calls[k].args);
+                if (calls[k].name == "glTexParameterf") parameters.push_back(calls[k].args);
+            }
+            // 3 x 2, then 1 x 1.
+            ASSERT_EQ(levels.size(), 2u);
+            EXPECT_EQ(levels[1], (std::vector<double>{GL_TEXTURE_2D, 1, 3, 1, 1, 0, GL_BGR_EXT,
+                                                      GL_UNSIGNED_BYTE}));
+            const double wrap = clamps ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+            EXPECT_EQ(parameters.back(), (std::vector<double>{GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                                                              GL_LINEAR_MIPMAP_LINEAR}));
+            EXPECT_NE(std::find(parameters.begin(), parameters.end(),
+                                std::vector<double>{GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap}),
+                      parameters.end());
+            EXPECT_NE(std::find(parameters.begin(), parameters.end(),
+                                std::vector<double>{GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap}),
+                      parameters.end());
+        }
+    }
 }
 
 TEST_F(SceneTest, EffectMeshesKeepVerticesAndTrianglesOnly) {
