@@ -13,9 +13,9 @@ constexpr double CutAbove = 0.75;
 
 constexpr int SlotOrder[6] = {3, 4, 5, 0, 1, 2};
 
-// Half a texel of the coarsest level a linear-mipmapped image of `side`
-// texels samples when `pixels` screen pixels show all of it, as a texture
-// coordinate.
+// Half a texel, as a texture coordinate, of the coarsest level a mipmapped
+// image of `side` texels may sample when each screen pixel covers
+// `texelsPerPixel` of its texels (the nearest level, or the two around it).
 double halfTexel(int32_t side, double texelsPerPixel) {
     int level = 0;
     if (texelsPerPixel > 1.0) level = int(std::floor(std::log2(texelsPerPixel))) + 1;
