@@ -89,8 +89,6 @@ void uploadBackdropTexture(uint32_t name, const TextureImage& image, bool clampT
         above.swap(level);
         pixels = above.data();
     }
-    // The nearest level, filtered within it: as few texels a pixel as without
-    // mipmaps, and a still picture gains nothing from blending two levels.
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                    static_cast<GLfloat>(GL_LINEAR_MIPMAP_NEAREST));
+                    static_cast<GLfloat>(GL_LINEAR_MIPMAP_LINEAR));
 }

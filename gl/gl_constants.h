@@ -50,7 +50,6 @@ constexpr GLenum GL_TEXTURE_WRAP_T = 0x2803;
 constexpr GLenum GL_LINEAR = 0x2601;
 constexpr GLenum GL_REPEAT = 0x2901;
 constexpr GLenum GL_CLAMP_TO_EDGE = 0x812F; // OpenGL 1.2
-constexpr GLenum GL_LINEAR_MIPMAP_NEAREST = 0x2701;
 constexpr GLenum GL_LINEAR_MIPMAP_LINEAR = 0x2703;
 constexpr GLenum GL_TEXTURE_ENV = 0x2300;
 constexpr GLenum GL_TEXTURE_ENV_MODE = 0x2200;

@@ -96,8 +96,8 @@ TEST(Backdrop, WithoutEdgeClampTheCoordinatesKeepHalfATexelOfTheLevelSampled) {
     TextureImage images[6];
     for (TextureImage& image : images)
         image.width = 1024, image.height = 1024;
-    // 800 x 600: 1024 texels over 267 pixels samples the level of 256 texels;
-    // half a texel there is 2 texels of level 0.
+    // 800 x 600: 1024 texels over 267 pixels samples the levels of 512 and 256
+    // texels; half a texel of the coarser is 2 texels of level 0.
     const auto small = layOut(800, 600, SceneShape::WindowAspect, images);
     EXPECT_FLOAT_EQ(small[0].sa, 2.0f / 1024);
     EXPECT_FLOAT_EQ(small[0].tb, 1.0f - 2.0f / 1024);

@@ -249,7 +249,7 @@ TEST_F(SceneTest, BackgroundsAreMipmappedAndClampedWhereTheDriverCan) {
                                                       GL_UNSIGNED_BYTE}));
             const double wrap = clamps ? GL_CLAMP_TO_EDGE : GL_REPEAT;
             EXPECT_EQ(parameters.back(), (std::vector<double>{GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                                                              GL_LINEAR_MIPMAP_NEAREST}));
+                                                              GL_LINEAR_MIPMAP_LINEAR}));
             EXPECT_NE(std::find(parameters.begin(), parameters.end(),
                                 std::vector<double>{GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap}),
                       parameters.end());
@@ -258,6 +258,7 @@ TEST_F(SceneTest, BackgroundsAreMipmappedAndClampedWhereTheDriverCan) {
                       parameters.end());
         }
     }
+    EdgeClampAvailable = 0;
 }
 
 TEST_F(SceneTest, EffectMeshesKeepVerticesAndTrianglesOnly) {
