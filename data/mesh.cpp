@@ -70,25 +70,21 @@ void halveImage(const uint8_t* pixels, int32_t width, int32_t height, int32_t by
     }
 }
 
-void uploadBackdropTexture(uint32_t name, const TextureImage& image, bool clampToEdge) {
-    uploadRgbTexture(name, image);
+void uploadBackdropTexture(uint32_t name, const TextureImage& image, bool clampToEdge,
+                           int32_t level) {
+    // The level the screen needs, each the box-filtered half of the one above.
+    std::vector<uint8_t> above, below;
+    TextureImage reduced = image;
+    for (int32_t i = 0; i < level && reduced.pixels && (reduced.width > 1 || reduced.height > 1);
+         ++i) {
+        halveImage(reduced.pixels, reduced.width, reduced.height, 3, below);
+        reduced.width = reduced.width > 1 ? reduced.width / 2 : 1;
+        reduced.height = reduced.height > 1 ? reduced.height / 2 : 1;
+        above.swap(below);
+        reduced.pixels = above.data();
+    }
+    uploadRgbTexture(name, reduced);
     const GLfloat wrap = static_cast<GLfloat>(clampToEdge ? GL_CLAMP_TO_EDGE : GL_REPEAT);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-    if (!image.pixels || (image.width <= 1 && image.height <= 1)) return;
-    // Every level down to 1 x 1, each the box-filtered half of the one above.
-    std::vector<uint8_t> above, level;
-    const uint8_t* pixels = image.pixels;
-    int32_t width = image.width, height = image.height;
-    for (GLint index = 1; width > 1 || height > 1; ++index) {
-        halveImage(pixels, width, height, 3, level);
-        width = width > 1 ? width / 2 : 1;
-        height = height > 1 ? height / 2 : 1;
-        glTexImage2D(GL_TEXTURE_2D, index, 3, width, height, 0, GL_BGR_EXT, GL_UNSIGNED_BYTE,
-                     level.data());
-        above.swap(level);
-        pixels = above.data();
-    }
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                    static_cast<GLfloat>(GL_LINEAR_MIPMAP_LINEAR));
 }

@@ -51,11 +51,14 @@ void destroyMesh(Mesh& mesh);
 void uploadRgbTexture(uint32_t name, const TextureImage& image);
 void uploadRgbaTexture(uint32_t name, const TextureImage& image);
 
-// A background tile: uploadRgbTexture, wrapped at its edges as asked (clamped
-// to them, or repeating where the driver cannot clamp), and, when larger than
-// 1 x 1, with every mipmap level, so that a picture drawn smaller than it was
-// painted keeps its small stars instead of skipping them.
-void uploadBackdropTexture(uint32_t name, const TextureImage& image, bool clampToEdge);
+// A background tile: uploadRgbTexture of the image halved `level` times (box
+// filtered), wrapped at its edges as asked: clamped to them, or repeating
+// where the driver cannot clamp. A screen that shows the tile smaller than it
+// was painted gets the level it needs instead of sampling the large image
+// sparsely and skipping its small stars; software renderers keep their fast
+// path for plain linear filtering, which mipmaps would leave.
+void uploadBackdropTexture(uint32_t name, const TextureImage& image, bool clampToEdge,
+                           int32_t level);
 
 // The next smaller mipmap level of `width` x `height` pixels of `bytesPerPixel`
 // bytes (rows tightly packed): each side halved (down to 1), each pixel the

@@ -1,6 +1,8 @@
 // The one-time scene set-up: the fixed GL state every frame starts from, both
 // fleets, and the shared effect assets from "Explosion.as".
 #pragma once
+#include "data/mesh.h"
+
 #include <cstdint>
 
 // Sets the GL state (camera, light, arrays, blending, texturing) and then loads
@@ -37,6 +39,13 @@ void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape 
 // The shape of the view last placed, which the background follows: FourByThree
 // from the scene set-up on.
 extern SceneShape ViewShape;
+
+// The backdrop image's level (halved that many times) a window of this size
+// and view shows without sampling it sparsely: the smallest whose tiles are
+// drawn no more than twice smaller than their texels. placeScene uploads
+// another level when the size asks for one.
+int32_t backdropLevelFor(int32_t width, int32_t height, SceneShape shape,
+                         const TextureImage& image);
 
 // Beams' width in pixels for a view `height` pixels high: 1 at 600 lines and
 // in proportion above, so that they keep their weight on a tall screen.

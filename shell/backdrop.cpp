@@ -13,9 +13,10 @@ constexpr double CutAbove = 0.75;
 
 constexpr int SlotOrder[6] = {3, 4, 5, 0, 1, 2};
 
-// Half a texel, as a texture coordinate, of the coarsest level a mipmapped
-// image of `side` texels may sample when each screen pixel covers
-// `texelsPerPixel` of its texels (the nearest level, or the two around it).
+// As a texture coordinate, half a texel of the level above the one uploaded
+// for a screen where each pixel covers `texelsPerPixel` texels of the whole
+// image of `side` texels (backdropLevelFor): linear filtering reaches half a
+// texel of the uploaded level, so that keeps clear with room to spare.
 double halfTexel(int32_t side, double texelsPerPixel) {
     int level = 0;
     if (texelsPerPixel > 1.0) level = int(std::floor(std::log2(texelsPerPixel))) + 1;

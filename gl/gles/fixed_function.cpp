@@ -62,9 +62,7 @@ struct ClientArray {
 // the unit were off, where ES samples black, so completeness is tracked.
 struct TextureRecord {
     bool hasImage = false;
-    bool wantsMipmaps = true;      // the default minifying filter uses them
-    int width = 0, height = 0;     // level 0's
-    bool hasSmallestLevel = false; // the 1 x 1 level below it, for a full mipmap chain
+    bool wantsMipmaps = true; // the default minifying filter uses them
 };
 
 struct Uniforms {
@@ -148,7 +146,7 @@ GLenum esUnit(int unit) {
 bool textureComplete(GLuint name) {
     if (name == 0 || name >= State.textures.size()) return false;
     const TextureRecord& record = State.textures[name];
-    return record.hasImage && (!record.wantsMipmaps || record.hasSmallestLevel);
+    return record.hasImage && !record.wantsMipmaps;
 }
 
 TextureRecord& recordOf(GLuint name) {
@@ -877,15 +875,7 @@ void KGL_APIENTRY ff_glTexImage2D(GLenum target, GLint level, GLint internalform
     const GLenum esFormat = to == 3 ? GL_RGB : GL_RGBA;
     State.es.TexImage2D(GL_TEXTURE_2D, level, GLint(esFormat), width, height, 0, esFormat,
                         GL_UNSIGNED_BYTE, data);
-    TextureRecord& record = recordOf(State.boundTexture[State.activeUnit]);
-    if (level == 0) {
-        record.hasImage = true;
-        record.width = width, record.height = height;
-        record.hasSmallestLevel = width == 1 && height == 1;
-    } else if (width == 1 && height == 1 && (record.width >> level) <= 1 &&
-               (record.height >> level) <= 1) {
-        record.hasSmallestLevel = true;
-    }
+    if (level == 0) recordOf(State.boundTexture[State.activeUnit]).hasImage = true;
     State.dirty |= SettingsDirty;
 }
 

@@ -96,8 +96,8 @@ TEST(Backdrop, WithoutEdgeClampTheCoordinatesKeepHalfATexelOfTheLevelSampled) {
     TextureImage images[6];
     for (TextureImage& image : images)
         image.width = 1024, image.height = 1024;
-    // 800 x 600: 1024 texels over 267 pixels samples the levels of 512 and 256
-    // texels; half a texel of the coarser is 2 texels of level 0.
+    // 800 x 600: 1024 texels over 267 pixels draws the level of 512 texels;
+    // a texel of it, 2 texels of level 0, keeps well clear of the far edge.
     const auto small = layOut(800, 600, SceneShape::WindowAspect, images);
     EXPECT_FLOAT_EQ(small[0].sa, 2.0f / 1024);
     EXPECT_FLOAT_EQ(small[0].tb, 1.0f - 2.0f / 1024);
@@ -122,6 +122,20 @@ TEST(Backdrop, EdgeClampIsOfferedFromOpenGL12AndOnEveryOpenGLES) {
     EXPECT_TRUE(offersEdgeClamp("4.5 (Compatibility Profile) Mesa 22.3.6"));
     EXPECT_TRUE(
         offersEdgeClamp("1.1 Kestrion fixed-function layer over OpenGL ES 3.0 (WebGL 2.0)"));
+}
+
+TEST(Backdrop, EachScreenGetsTheLevelItDrawsAtMostTwiceSmaller) {
+    TextureImage image;
+    image.width = image.height = 1024;
+    // 1024 texels over 267 x 300 pixels: halved once, 512 over 267.
+    EXPECT_EQ(backdropLevelFor(800, 600, SceneShape::FourByThree, image), 1);
+    EXPECT_EQ(backdropLevelFor(640, 480, SceneShape::WindowAspect, image), 2);
+    EXPECT_EQ(backdropLevelFor(1280, 1024, SceneShape::FourByThree, image), 0);
+    EXPECT_EQ(backdropLevelFor(1920, 1080, SceneShape::WindowAspect, image), 0);
+    EXPECT_EQ(backdropLevelFor(3840, 2160, SceneShape::WindowAspect, image), 0);
+    EXPECT_EQ(backdropLevelFor(152, 112, SceneShape::WindowAspect, image), 4); // the preview
+    image.width = image.height = 1;
+    EXPECT_EQ(backdropLevelFor(1, 1, SceneShape::WindowAspect, image), 0);
 }
 
 TEST(Backdrop, MipmapLevelsAreBoxFilteredHalves) {
