@@ -393,19 +393,18 @@ write_beam_race() {
 # beams_at SIZE WEIGHT: two fleets of Beamer on a display of SIZE; captures of
 # the screen until one shows beams, which must be of WEIGHT (thick or thin).
 beams_at() {
-    local size=$1 weight=$2 i shot
+    local size=$1 weight=$2 shot="$CASE_DIR/beams-$1.ppm"
     start_xvfb "$CASE_DIR" "${size}x24"
     start "$CASE_DIR/kestrion-$size.log" "$LINUX_PROGRAM" -root --data "$CASE_DIR/beams" \
         --alliance1 Beamer:8 --alliance2 Beamer:8
     local pid=$STARTED_PID
-    for ((i = 0; i < 20; i++)); do
-        shot="$CASE_DIR/beams-$size-$i.ppm"
-        capture_ppm -root "$shot" || fail "xwd cannot read the screen at $size"
-        "$E2E_INSPECT" beams "$shot" 0 255 0 "$weight" >"$shot.check" 2>&1 && break
-        grep -q 'no beams' "$shot.check" || fail "at $size: $(cat "$shot.check")"
-        ((i < 19)) || fail "no beams on the screen at $size in 20 captures"
-    done
-    cat "$shot.check"
+    beams_shown() {
+        capture_ppm -root "$shot" || return 1
+        "$E2E_INSPECT" beams "$shot" 0 255 0 "$weight" >"$shot.check" 2>&1 ||
+            ! grep -q 'no beams' "$shot.check"
+    }
+    wait_until "$START_SECONDS" "beams at $size" beams_shown || fail "no beams on the screen at $size"
+    "$E2E_INSPECT" beams "$shot" 0 255 0 "$weight" || fail "the beams at $size (see $shot)"
     stop_within_a_second "$pid" TERM "kestrion -root at $size"
     stop_xvfb
 }

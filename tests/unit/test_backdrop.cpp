@@ -130,7 +130,7 @@ TEST(Backdrop, EachScreenGetsTheLevelItDrawsAtMostTwiceSmaller) {
     // 1024 texels over 267 x 300 pixels: halved once, 512 over 267.
     EXPECT_EQ(backdropLevelFor(800, 600, SceneShape::FourByThree, image), 1);
     EXPECT_EQ(backdropLevelFor(640, 480, SceneShape::WindowAspect, image), 2);
-    EXPECT_EQ(backdropLevelFor(1280, 1024, SceneShape::FourByThree, image), 0);
+    EXPECT_EQ(backdropLevelFor(1280, 1024, SceneShape::FourByThree, image), 1);
     EXPECT_EQ(backdropLevelFor(1920, 1080, SceneShape::WindowAspect, image), 0);
     EXPECT_EQ(backdropLevelFor(3840, 2160, SceneShape::WindowAspect, image), 0);
     EXPECT_EQ(backdropLevelFor(152, 112, SceneShape::WindowAspect, image), 4); // the preview
