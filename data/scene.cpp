@@ -191,7 +191,7 @@ int32_t backdropLevelFor(int32_t width, int32_t height, SceneShape shape,
     const double down = whole ? height / 2.0 : scale * 1.5;
     const double texelsPerPixel = std::max(image.width / across, image.height / down);
     int32_t level = 0;
-    while (texelsPerPixel >= double(int64_t(2) << level) && (image.width >> (level + 1)) > 0 &&
+    while (texelsPerPixel > double(int64_t(1) << level) && (image.width >> (level + 1)) > 0 &&
            (image.height >> (level + 1)) > 0)
         ++level;
     return level;

@@ -41,9 +41,9 @@ void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape 
 extern SceneShape ViewShape;
 
 // The backdrop image's level (halved that many times) a window of this size
-// and view shows without sampling it sparsely: the smallest whose tiles are
-// drawn no more than twice smaller than their texels. placeScene uploads
-// another level when the size asks for one.
+// and view shows without sampling it sparsely: the largest whose tiles are
+// drawn no smaller than their texels, so that software renderers keep their
+// quick magnifying path. placeScene uploads another level when the size asks.
 int32_t backdropLevelFor(int32_t width, int32_t height, SceneShape shape,
                          const TextureImage& image);
 

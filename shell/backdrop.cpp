@@ -13,10 +13,9 @@ constexpr double CutAbove = 0.75;
 
 constexpr int SlotOrder[6] = {3, 4, 5, 0, 1, 2};
 
-// As a texture coordinate, half a texel of the level above the one uploaded
-// for a screen where each pixel covers `texelsPerPixel` texels of the whole
-// image of `side` texels (backdropLevelFor): linear filtering reaches half a
-// texel of the uploaded level, so that keeps clear with room to spare.
+// As a texture coordinate, half a texel of the level uploaded for a screen
+// where each pixel covers `texelsPerPixel` texels of the whole image of `side`
+// texels (backdropLevelFor), as far as linear filtering reaches.
 double halfTexel(int32_t side, double texelsPerPixel) {
     int level = 0;
     if (texelsPerPixel > 1.0) level = int(std::floor(std::log2(texelsPerPixel))) + 1;

@@ -25,7 +25,7 @@ bool isFourByThree(int32_t width, int32_t height);
 // window: centred across, and, when the window is wider, cut more above than
 // below so that the planet in the lower right stays in view.
 // With `insetFor` (the six images, for a driver without GL_CLAMP_TO_EDGE) the
-// coordinates keep away from each image's edges (by a texel of the level the
-// screen is given), where repeat wrapping would pull in the opposite edge.
+// coordinates keep half a texel (of the level the screen is given) away from
+// each image's edges, where repeat wrapping would pull in the opposite edge.
 int layOutBackdrop(int32_t width, int32_t height, SceneShape shape, const TextureImage* insetFor,
                    BackdropTile out[6]);

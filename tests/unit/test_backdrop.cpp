@@ -96,8 +96,8 @@ TEST(Backdrop, WithoutEdgeClampTheCoordinatesKeepHalfATexelOfTheLevelSampled) {
     TextureImage images[6];
     for (TextureImage& image : images)
         image.width = 1024, image.height = 1024;
-    // 800 x 600: 1024 texels over 267 pixels draws the level of 512 texels;
-    // a texel of it, 2 texels of level 0, keeps well clear of the far edge.
+    // 800 x 600: 1024 texels over 267 pixels draws the level of 256 texels;
+    // half a texel of it is 2 texels of level 0.
     const auto small = layOut(800, 600, SceneShape::WindowAspect, images);
     EXPECT_FLOAT_EQ(small[0].sa, 2.0f / 1024);
     EXPECT_FLOAT_EQ(small[0].tb, 1.0f - 2.0f / 1024);
@@ -124,16 +124,17 @@ TEST(Backdrop, EdgeClampIsOfferedFromOpenGL12AndOnEveryOpenGLES) {
         offersEdgeClamp("1.1 Kestrion fixed-function layer over OpenGL ES 3.0 (WebGL 2.0)"));
 }
 
-TEST(Backdrop, EachScreenGetsTheLevelItDrawsAtMostTwiceSmaller) {
+TEST(Backdrop, EachScreenGetsTheLevelItDrawsNoSmallerThanItsTexels) {
     TextureImage image;
     image.width = image.height = 1024;
-    // 1024 texels over 267 x 300 pixels: halved once, 512 over 267.
-    EXPECT_EQ(backdropLevelFor(800, 600, SceneShape::FourByThree, image), 1);
-    EXPECT_EQ(backdropLevelFor(640, 480, SceneShape::WindowAspect, image), 2);
-    EXPECT_EQ(backdropLevelFor(1280, 1024, SceneShape::FourByThree, image), 1);
-    EXPECT_EQ(backdropLevelFor(1920, 1080, SceneShape::WindowAspect, image), 0);
+    // 1024 texels over 267 x 300 pixels: halved twice, 256 over 267.
+    EXPECT_EQ(backdropLevelFor(800, 600, SceneShape::FourByThree, image), 2);
+    EXPECT_EQ(backdropLevelFor(640, 480, SceneShape::WindowAspect, image), 3);
+    EXPECT_EQ(backdropLevelFor(1280, 1024, SceneShape::FourByThree, image), 2);
+    EXPECT_EQ(backdropLevelFor(1920, 1080, SceneShape::WindowAspect, image), 1);
+    EXPECT_EQ(backdropLevelFor(2560, 1440, SceneShape::WindowAspect, image), 0);
     EXPECT_EQ(backdropLevelFor(3840, 2160, SceneShape::WindowAspect, image), 0);
-    EXPECT_EQ(backdropLevelFor(152, 112, SceneShape::WindowAspect, image), 4); // the preview
+    EXPECT_EQ(backdropLevelFor(152, 112, SceneShape::WindowAspect, image), 5); // the preview
     image.width = image.height = 1;
     EXPECT_EQ(backdropLevelFor(1, 1, SceneShape::WindowAspect, image), 0);
 }
