@@ -132,7 +132,7 @@ TEST(Backdrop, EachScreenGetsTheLevelItDrawsNoSmallerThanItsTexels) {
     EXPECT_EQ(backdropLevelFor(640, 480, SceneShape::WindowAspect, image), 3);
     EXPECT_EQ(backdropLevelFor(1280, 1024, SceneShape::FourByThree, image), 2);
     EXPECT_EQ(backdropLevelFor(1920, 1080, SceneShape::WindowAspect, image), 1);
-    EXPECT_EQ(backdropLevelFor(2560, 1440, SceneShape::WindowAspect, image), 0);
+    EXPECT_EQ(backdropLevelFor(2560, 1440, SceneShape::WindowAspect, image), 1);
     EXPECT_EQ(backdropLevelFor(3840, 2160, SceneShape::WindowAspect, image), 0);
     EXPECT_EQ(backdropLevelFor(152, 112, SceneShape::WindowAspect, image), 5); // the preview
     image.width = image.height = 1;
