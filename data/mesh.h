@@ -1,6 +1,7 @@
 // In-memory geometry and images, and their upload as OpenGL textures.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 // One image: rows of tightly packed pixels, 3 bytes (blue, green, red) or
 // 4 bytes (blue, green, red, alpha) each; the loader knows which.
@@ -49,3 +50,19 @@ void destroyMesh(Mesh& mesh);
 // The five upload calls: bind, linear filters, modulate, level 0 from BGR or BGRA bytes.
 void uploadRgbTexture(uint32_t name, const TextureImage& image);
 void uploadRgbaTexture(uint32_t name, const TextureImage& image);
+
+// A background tile: uploadRgbTexture of the image halved `level` times (box
+// filtered), wrapped at its edges as asked: clamped to them, or repeating
+// where the driver cannot clamp. A screen that shows the tile smaller than it
+// was painted gets the level it needs instead of sampling the large image
+// sparsely and skipping its small stars; software renderers keep their fast
+// path for plain linear filtering, which mipmaps would leave.
+void uploadBackdropTexture(uint32_t name, const TextureImage& image, bool clampToEdge,
+                           int32_t level);
+
+// The next smaller mipmap level of `width` x `height` pixels of `bytesPerPixel`
+// bytes (rows tightly packed): each side halved (down to 1), each pixel the
+// rounded mean of the 2 x 2 block above it (the last row or column repeated
+// for an odd side).
+void halveImage(const uint8_t* pixels, int32_t width, int32_t height, int32_t bytesPerPixel,
+                std::vector<uint8_t>& out);

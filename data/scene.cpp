@@ -5,6 +5,8 @@
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -13,6 +15,19 @@ constexpr double FrustumHalfWidth = 0.04444;
 constexpr double FrustumHalfHeight = 0.03333;
 constexpr double FrustumNear = 0.1;
 constexpr double FrustumFar = 1000.0;
+
+// The backdrop's level as uploaded, -1 before the effects are loaded.
+int32_t BackdropLevel = -1;
+// The size the view was last set up or placed at, which the backdrop's level follows.
+int32_t ViewWidth = 800;
+int32_t ViewHeight = 600;
+
+void uploadBackdrop(int32_t level) {
+    for (int i = 0; i < BackgroundImageCount; ++i)
+        uploadBackdropTexture(BackgroundTextures[i], Effects.backgroundImages[i],
+                              EdgeClampAvailable != 0, level);
+    BackdropLevel = level;
+}
 
 void fillImage(TextureImage& image, const ImageRecord& record) {
     destroyTextureImage(image);
@@ -54,11 +69,15 @@ void uploadEffects(const EffectsFileRecord& file) {
         uploadRgbaTexture(Effects.explosionTextures[i], Effects.explosionFrames[i]);
     }
 
+    // The tiles' joins show nothing of the opposite edge where the driver can
+    // clamp; elsewhere the frame keeps its coordinates off the edges.
+    const GLubyte* version = glGetString(GL_VERSION);
+    EdgeClampAvailable = offersEdgeClamp(reinterpret_cast<const char*>(version)) ? 1 : 0;
     glGenTextures(BackgroundImageCount, BackgroundTextures);
-    for (int i = 0; i < BackgroundImageCount; ++i) {
+    for (int i = 0; i < BackgroundImageCount; ++i)
         fillImage(Effects.backgroundImages[i], file.backgrounds[size_t(i)]);
-        uploadRgbTexture(BackgroundTextures[i], Effects.backgroundImages[i]);
-    }
+    uploadBackdrop(
+        backdropLevelFor(ViewWidth, ViewHeight, ViewShape, Effects.backgroundImages[0]));
 
     fillMesh(Effects.spriteMesh, file.sprite);
     fillMesh(Effects.blastMesh, file.blast);
@@ -91,6 +110,9 @@ void uploadEffects(const EffectsFileRecord& file) {
 FleetBuilder BuildFleets = nullptr;
 
 bool setUpScene(int32_t width, int32_t height, const std::string& directory) {
+    ViewShape = SceneShape::FourByThree;
+    ViewWidth = width > 0 ? width : 1;
+    ViewHeight = height > 0 ? height : 1;
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
     glMatrixMode(GL_PROJECTION);
@@ -144,9 +166,43 @@ bool setUpScene(int32_t width, int32_t height, const std::string& directory) {
     return loadSceneAssets(directory);
 }
 
+SceneShape ViewShape = SceneShape::FourByThree;
+
+int32_t backdropLevelFor(int32_t width, int32_t height, SceneShape shape,
+                         const TextureImage& image) {
+    width = width > 0 ? width : 1;
+    height = height > 0 ? height : 1;
+    // Pixels a whole tile covers: a third and a half of a 4:3 or stretched
+    // window, else the panorama's share of the window it covers.
+    const bool whole = shape == SceneShape::FourByThree || std::abs(3L * width - 4L * height) <= 4;
+    const double scale = std::max(width / 4.0, height / 3.0);
+    const double across = whole ? width / 3.0 : scale * 4.0 / 3.0;
+    const double down = whole ? height / 2.0 : scale * 1.5;
+    const double texelsPerPixel = std::max(image.width / across, image.height / down);
+    int32_t level = 0;
+    while (texelsPerPixel > double(int64_t(1) << level) && (image.width >> (level + 1)) > 0 &&
+           (image.height >> (level + 1)) > 0)
+        ++level;
+    return level;
+}
+
+float lineWidthFor(int32_t height) {
+    return height > 600 ? static_cast<float>(height) / 600.0f : 1.0f;
+}
+
 void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape) {
     width = width > 0 ? width : 1;
     height = height > 0 ? height : 1;
+    ViewShape = shape;
+    ViewWidth = width;
+    ViewHeight = height;
+    glLineWidth(lineWidthFor(height));
+    // A new size may want another level of the backdrop, on the first unit.
+    const int32_t level = backdropLevelFor(width, height, shape, Effects.backgroundImages[0]);
+    if (BackdropLevel >= 0 && level != BackdropLevel && Effects.backgroundImages[0].pixels) {
+        if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
+        uploadBackdrop(level);
+    }
     glViewport(x, y, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -164,6 +220,7 @@ void releaseSceneAssets() {
     Effects.explosionFrameCount = 0;
     for (TextureImage& background : Effects.backgroundImages)
         destroyTextureImage(background);
+    BackdropLevel = -1;
     for (Mesh* mesh : {&Effects.spriteMesh, &Effects.blastMesh, &Effects.spareMesh})
         destroyMesh(*mesh);
     for (TextureImage* image : {&Effects.shieldImage, &Effects.blastImage, &Effects.spareImage,

@@ -1,6 +1,8 @@
 // The one-time scene set-up: the fixed GL state every frame starts from, both
 // fleets, and the shared effect assets from "Explosion.as".
 #pragma once
+#include "data/mesh.h"
+
 #include <cstdint>
 #include <string>
 
@@ -29,6 +31,20 @@ bool loadSceneAssets(const std::string& directory);
 // narrows with the viewport.
 enum class SceneShape { FourByThree, WindowAspect };
 void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape shape);
+// The shape of the view last placed, which the background follows: FourByThree
+// from the scene set-up on.
+extern SceneShape ViewShape;
+
+// The backdrop image's level (halved that many times) a window of this size
+// and view shows without sampling it sparsely: the largest whose tiles are
+// drawn no smaller than their texels, so that software renderers keep their
+// quick magnifying path. placeScene uploads another level when the size asks.
+int32_t backdropLevelFor(int32_t width, int32_t height, SceneShape shape,
+                         const TextureImage& image);
+
+// Beams' width in pixels for a view `height` pixels high: 1 at 600 lines and
+// in proportion above, so that they keep their weight on a tall screen.
+float lineWidthFor(int32_t height);
 
 // Releases the effect assets' images and meshes; the textures go with the
 // rendering context. The fleets are released with releaseFleet.

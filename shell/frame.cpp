@@ -4,34 +4,31 @@
 #include "battle/fleet.h"
 #include "battle/motion.h"
 #include "data/effects.h"
+#include "data/scene.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "render/alliance.h"
 #include "render/smoke.h"
+#include "shell/backdrop.h"
 #include "shell/display.h"
 
 SwapFunction FrameSwap = nullptr;
 
 namespace {
-struct Tile {
-    int slot;
-    float xa, xb, ya, yb;
-};
-
-void drawTile(const Tile& tile) {
+void drawTile(const BackdropTile& tile) {
     glBindTexture(GL_TEXTURE_2D, BackgroundTextures[tile.slot]);
     glBegin(GL_TRIANGLES);
-    glTexCoord2f(0, 0);
+    glTexCoord2f(tile.sa, tile.ta);
     glVertex2f(tile.xa, tile.ya);
-    glTexCoord2f(0, 1);
+    glTexCoord2f(tile.sa, tile.tb);
     glVertex2f(tile.xa, tile.yb);
-    glTexCoord2f(1, 1);
+    glTexCoord2f(tile.sb, tile.tb);
     glVertex2f(tile.xb, tile.yb);
-    glTexCoord2f(1, 1);
+    glTexCoord2f(tile.sb, tile.tb);
     glVertex2f(tile.xb, tile.yb);
-    glTexCoord2f(1, 0);
+    glTexCoord2f(tile.sb, tile.ta);
     glVertex2f(tile.xb, tile.ya);
-    glTexCoord2f(0, 0);
+    glTexCoord2f(tile.sa, tile.ta);
     glVertex2f(tile.xa, tile.ya);
     glEnd();
 }
@@ -46,18 +43,12 @@ template <typename Step> void forEachShip(Step step) {
 } // namespace
 
 void drawBackground() {
-    const float x1 = static_cast<float>(ScreenWidth * 0.3333333333333333);
-    const float x2 = static_cast<float>(ScreenWidth * 0.6666666666666666);
-    const float ym = static_cast<float>(ScreenHeight / 2);
-    const float w = static_cast<float>(ScreenWidth);
-    const float h = static_cast<float>(ScreenHeight);
-    // The top row shows slots 3, 4, 5 and the bottom row slots 0, 1, 2.
-    const Tile tiles[6] = {
-        {3, 0, x1, 0, ym}, {4, x1, x2, 0, ym}, {5, x2, w, 0, ym},
-        {0, 0, x1, ym, h}, {1, x1, x2, ym, h}, {2, x2, w, ym, h},
-    };
-    for (const Tile& tile : tiles)
-        drawTile(tile);
+    BackdropTile tiles[6];
+    const int count =
+        layOutBackdrop(ScreenWidth, ScreenHeight, ViewShape,
+                       EdgeClampAvailable ? nullptr : Effects.backgroundImages, tiles);
+    for (int i = 0; i < count; ++i)
+        drawTile(tiles[i]);
 }
 
 void RunFrame() {

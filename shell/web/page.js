@@ -261,14 +261,25 @@
     $('builder').hidden = false;
     showFleets();
   }
-  window.addEventListener('resize', () => {
+  function resized() {
     if (!running) return;
     const [width, height] = canvasSize();
     if (width === canvas.width && height === canvas.height) return;
     canvas.width = width;
     canvas.height = height;
     program._kestrion_resize(width, height);
-  });
+  }
+  window.addEventListener('resize', resized);
+  // A window moved to a screen of another scale may keep its CSS size and get
+  // no resize event: the ratio is watched on its own.
+  (function watchRatio() {
+    if (!window.matchMedia) return;
+    const ratio = matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`);
+    ratio.addEventListener('change', () => {
+      resized();
+      watchRatio();
+    }, { once: true });
+  })();
   window.addEventListener('hashchange', () => {
     if (!program || !addressHasFleets(location.hash)) return;
     const problem = readFleets(location.hash);

@@ -1214,3 +1214,23 @@ case_nothing_drawn_while_the_display_is_off() {
     say "the display was off or dimmed for $off_ms ms; the battle's longest step was $step ms"
     ((step < off_ms / 2)) || fail "the battle's clock jumped $step ms over the $off_ms ms off"
 }
+
+# "Desktop" on a 16:9 panel with no ships: the sky keeps its shape (round
+# stars) and shows no join between its tiles.
+case_desktop_sky_keeps_its_shape() {
+    own_display 1920x1080x24
+    open_prefix "$CASE_DIR/prefix" "$CASE_DIR/prefix.log"
+    helper reg-delete
+    helper reg-set Resolution Desktop zero
+    helper reg-set NumList1Items 0
+    helper reg-set NumList2Items 0
+    local cwd="$CASE_DIR/cwd"
+    xdotool mousemove $((SCREEN_WIDTH / 2)) $((SCREEN_HEIGHT / 2))
+    launch "$CASE_DIR/saver.log" "$cwd" "$E2E_RUN_DIR/Kestrion.scr" /s
+    wait_saver
+    helper cursor $((SCREEN_WIDTH / 2)) $((SCREEN_HEIGHT / 2))
+    screenshot "$cwd" 00
+    "$E2E_INSPECT" sky "$cwd/KestrionScreen00.bmp" || fail "the sky on a 16:9 panel"
+    xdotool key Escape
+    expect_exit "$PROGRAM_PID" 1 "the saver after Escape"
+}

@@ -11,10 +11,19 @@
 //   background BMP EXPLOSION_AS     header, the six background tiles and no ships at all
 //   paint BMP R G B                 enough lit pixels of that colour's hue (a race's hulls)
 //   round BMP R G B                 the blobs of that hue (ball-shaped hulls) are as wide as high
+//   sky PICTURE [--max-star-height N] [--min-stars N]
+//                                   the backdrop alone: small stars round (width over height
+//                                   0.9 to 1.1), no tile join standing out from the rows and
+//                                   columns around it; optionally the stars' height at half
+//                                   brightness and their number bounded
+//   beams PICTURE R G B thick|thin  the beams of that pure colour are wide (a beam pixel has
+//                                   at least 3.5 beam neighbours of 8 on average) or 1 pixel
+//                                   (at most 3: crossing lines add a few)
 //
 // Exit status 0 when the check holds, 1 with the reason on stderr when not.
 #include "data/catalogue.h"
 #include "data/formats.h"
+#include "shell/backdrop.h"
 
 #include <algorithm>
 #include <cctype>
@@ -102,15 +111,15 @@ struct Picture {
 };
 
 // What the saver should show at a pixel of a tile: the background image
-// stretched over the tile with linear filtering and repeat wrapping, t = 0 at
-// the tile's top edge.
+// stretched over the tile with linear filtering, clamped at its edges, t = 0
+// at the tile's top edge.
 void sampleTile(const ImageRecord& image, double s, double t, double out[3]) {
     double u = s * image.width - 0.5, v = t * image.height - 0.5;
     int x0 = (int)std::floor(u), y0 = (int)std::floor(v);
     double fx = u - x0, fy = v - y0;
     auto texel = [&](int x, int y, int c) {
-        x = ((x % image.width) + image.width) % image.width;
-        y = ((y % image.height) + image.height) % image.height;
+        x = std::clamp(x, 0, image.width - 1);
+        y = std::clamp(y, 0, image.height - 1);
         return (double)image.pixels[((size_t)y * image.width + x) * 3 + c];
     };
     for (int c = 0; c < 3; ++c)
@@ -121,30 +130,25 @@ void sampleTile(const ImageRecord& image, double s, double t, double out[3]) {
 struct Tile {
     int slot;
     double xa, xb, ya, yb;        // edges as drawn
+    double sa, sb, ta, tb;        // texture coordinates at those edges
     int left, right, top, bottom; // pixels whose centres lie inside
-    double s(int x) const { return (x + 0.5 - xa) / (xb - xa); }
-    double t(int y) const { return (y + 0.5 - ya) / (yb - ya); }
+    double s(int x) const { return sa + (sb - sa) * (x + 0.5 - xa) / (xb - xa); }
+    double t(int y) const { return ta + (tb - ta) * (y + 0.5 - ya) / (yb - ya); }
 };
 
-Tile makeTile(int slot, double xa, double xb, double ya, double yb) {
-    return {slot,
-            xa,
-            xb,
-            ya,
-            yb,
-            (int)std::ceil(xa - 0.5),
-            (int)std::ceil(xb - 0.5),
-            (int)std::ceil(ya - 0.5),
-            (int)std::ceil(yb - 0.5)};
-}
-
-// The six tiles as the frame lays them out: slots 3 4 5 on top, 0 1 2 below.
-std::vector<Tile> tilesFor(int width, int height) {
-    double x1 = (float)(width * 0.3333333333333333);
-    double x2 = (float)(width * 0.6666666666666666);
-    double ym = height / 2, w = width, h = height;
-    return {makeTile(3, 0, x1, 0, ym), makeTile(4, x1, x2, 0, ym), makeTile(5, x2, w, 0, ym),
-            makeTile(0, 0, x1, ym, h), makeTile(1, x1, x2, ym, h), makeTile(2, x2, w, ym, h)};
+// The tiles as the frame lays them out in a window of this size (the view
+// following the window's shape, as in every test).
+std::vector<Tile> tilesFor(int width, int height, SceneShape shape = SceneShape::WindowAspect) {
+    BackdropTile placed[6];
+    const int count = layOutBackdrop(width, height, shape, nullptr, placed);
+    std::vector<Tile> tiles;
+    for (int i = 0; i < count; ++i) {
+        const BackdropTile& p = placed[i];
+        tiles.push_back({p.slot, p.xa, p.xb, p.ya, p.yb, p.sa, p.sb, p.ta, p.tb,
+                         (int)std::ceil(p.xa - 0.5), (int)std::ceil(p.xb - 0.5),
+                         (int)std::ceil(p.ya - 0.5), (int)std::ceil(p.yb - 0.5)});
+    }
+    return tiles;
 }
 
 // The middle of the screen, where the fleets start; the tile comparison leaves it out.
@@ -498,6 +502,205 @@ int checkRound(const std::string& bmpPath, const char* r, const char* g, const c
                       std::to_string(ratios.back()) + " times as wide as high");
 }
 
+// A BMP screenshot or a binary PPM into `picture`, whose pixels then lie in
+// `file` or `converted`; false once it has said why not.
+bool readPicture(const std::string& path, std::vector<uint8_t>& file,
+                 std::vector<uint8_t>& converted, Picture& picture) {
+    std::string reason;
+    if (!readFileBytes(path, file)) {
+        fail("cannot read " + path);
+        return false;
+    }
+    if (ppmAsBmpPixels(file, picture, converted) || bmpPicture(file, picture, reason)) return true;
+    fail(path + ": " + reason);
+    return false;
+}
+
+// Brightness: the mean of the three channels.
+double brightness(const Picture& picture, int x, int y) {
+    const uint8_t* p = picture.at(x, y);
+    return (p[0] + p[1] + p[2]) / 3.0;
+}
+
+// A small star: a brightest point standing clearly above the sky around it.
+struct StarShape {
+    double width, height; // across and down where it falls to half its rise, interpolated
+    int rows;             // pixels of its column at half its rise or more
+};
+
+// The stars of the sky, measured where they stand alone. A star is a pixel
+// brighter than its 8 neighbours (the first of equals) and at least 24 above
+// the median of a square ring around it, whose radius follows the picture's
+// height (a star grows with the screen). Stars whose peak is white (clipped)
+// or that do not fall to half their rise inside the ring are left out.
+std::vector<StarShape> findStars(const Picture& picture) {
+    const int w = picture.width, h = picture.height;
+    const int ring = std::max(5, h / 180);
+    std::vector<double> value((size_t)w * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            value[(size_t)y * w + x] = brightness(picture, x, y);
+    auto at = [&](int x, int y) { return value[(size_t)y * w + x]; };
+    std::vector<StarShape> stars;
+    std::vector<double> around;
+    for (int y = ring; y < h - ring; ++y)
+        for (int x = ring; x < w - ring; ++x) {
+            const double peak = at(x, y);
+            bool highest = true;
+            for (int dy = -1; dy <= 1 && highest; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if (!dx && !dy) continue;
+                    const double other = at(x + dx, y + dy);
+                    // Ties go to the first in reading order.
+                    if (other > peak || (other == peak && (dy < 0 || (dy == 0 && dx < 0)))) {
+                        highest = false;
+                        break;
+                    }
+                }
+            if (!highest || peak >= 250) continue;
+            around.clear();
+            for (int d = -ring; d <= ring; ++d) {
+                around.push_back(at(x + d, y - ring));
+                around.push_back(at(x + d, y + ring));
+                around.push_back(at(x - ring, y + d));
+                around.push_back(at(x + ring, y + d));
+            }
+            std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+            const double sky = around[around.size() / 2];
+            if (peak - sky < 24) continue;
+            const double half = sky + (peak - sky) / 2;
+            // Walks out from the peak until the brightness drops below half.
+            auto reach = [&](int dx, int dy, double& extent, int& whole) {
+                whole = 0;
+                for (int k = 1; k < ring; ++k) {
+                    const double v = at(x + k * dx, y + k * dy);
+                    if (v < half) {
+                        const double before = at(x + (k - 1) * dx, y + (k - 1) * dy);
+                        extent = k - 1 + (before - half) / (before - v);
+                        return true;
+                    }
+                    ++whole;
+                }
+                return false;
+            };
+            double left, right, up, down;
+            int l, r, u, d;
+            if (!reach(-1, 0, left, l) || !reach(1, 0, right, r) || !reach(0, -1, up, u) ||
+                !reach(0, 1, down, d))
+                continue;
+            stars.push_back({left + right, up + down, u + d + 1});
+        }
+    return stars;
+}
+
+// How much the rows (or columns) at `joins` differ from their neighbours,
+// against the ordinary rows near them: for a row y the mean over the width of
+// the brightness change from row y - 1 to y, its join score the largest of
+// that change at the join (either side of it) over the median change of the
+// 40 rows around it.
+double joinScore(const Picture& picture, const std::vector<int>& joins, bool rows) {
+    const int length = rows ? picture.height : picture.width;
+    const int across = rows ? picture.width : picture.height;
+    auto change = [&](int k) {
+        double sum = 0;
+        for (int i = 0; i < across; ++i)
+            sum += rows ? std::fabs(brightness(picture, i, k) - brightness(picture, i, k - 1))
+                        : std::fabs(brightness(picture, k, i) - brightness(picture, k - 1, i));
+        return sum / across;
+    };
+    double worst = 0;
+    for (int join : joins) {
+        if (join < 22 || join > length - 22) continue;
+        std::vector<double> ordinary;
+        for (int k = join - 20; k <= join + 20; ++k)
+            if (std::abs(k - join) > 1) ordinary.push_back(change(k));
+        std::nth_element(ordinary.begin(), ordinary.begin() + ordinary.size() / 2, ordinary.end());
+        const double typical = std::max(ordinary[ordinary.size() / 2], 0.05);
+        for (int k = join - 1; k <= join + 1; ++k)
+            worst = std::max(worst, change(k) / typical);
+    }
+    return worst;
+}
+
+int checkSky(const std::string& path, double maxStarHeight, long minStars) {
+    std::vector<uint8_t> file, converted;
+    Picture picture;
+    if (!readPicture(path, file, converted, picture)) return 1;
+    const std::vector<StarShape> stars = findStars(picture);
+    if (stars.size() < 10) return fail(path + ": fewer than 10 stars to measure");
+    double widths = 0, heights = 0;
+    std::vector<int> rows;
+    for (const StarShape& star : stars) {
+        widths += star.width;
+        heights += star.height;
+        rows.push_back(star.rows);
+    }
+    std::nth_element(rows.begin(), rows.begin() + rows.size() / 2, rows.end());
+    const double ratio = widths / heights;
+    const int height = rows[rows.size() / 2];
+    // The joins of the tiles as laid out for this window, and as they lay when
+    // the six tiles were stretched over any window.
+    std::vector<int> joinRows, joinColumns;
+    for (SceneShape shape : {SceneShape::WindowAspect, SceneShape::FourByThree})
+        for (const Tile& tile : tilesFor(picture.width, picture.height, shape)) {
+            if (tile.xa > 0.5) joinColumns.push_back((int)std::lround(tile.xa));
+            if (tile.ya > 0.5) joinRows.push_back((int)std::lround(tile.ya));
+        }
+    const double rowScore = joinScore(picture, joinRows, true);
+    const double columnScore = joinScore(picture, joinColumns, false);
+    std::printf("sky %dx%d: %zu stars, width / height %.2f, height at half brightness %d px;"
+                " joins against ordinary rows %.1f, columns %.1f\n",
+                picture.width, picture.height, stars.size(), ratio, height, rowScore, columnScore);
+    if (ratio < 0.9 || ratio > 1.1)
+        return fail(path + ": the stars are " + std::to_string(ratio) + " times as wide as high");
+    // An ordinary row changes by up to about twice the median near it.
+    if (rowScore > 2.0 || columnScore > 2.0)
+        return fail(path + ": a join between tiles stands out from the sky around it");
+    if (maxStarHeight > 0 && height > maxStarHeight)
+        return fail(path + ": the stars are " + std::to_string(height) + " pixels high");
+    if (minStars > 0 && (long)stars.size() < minStars)
+        return fail(path + ": " + std::to_string(stars.size()) + " stars, fewer than " +
+                    std::to_string(minStars));
+    return 0;
+}
+
+// Beams of one pure colour: every pixel within 40 of it in each channel is a
+// beam pixel; a line 1 pixel wide gives each about 2 beam neighbours of 8.
+int checkBeams(const std::string& path, const char* r, const char* g, const char* b,
+               const std::string& weight) {
+    std::vector<uint8_t> file, converted;
+    Picture picture;
+    if (!readPicture(path, file, converted, picture)) return 1;
+    const int colour[3] = {std::atoi(b), std::atoi(g), std::atoi(r)}; // as stored: BGR
+    const int w = picture.width, h = picture.height;
+    std::vector<uint8_t> beam((size_t)w * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = picture.at(x, y);
+            bool near = true;
+            for (int c = 0; c < 3; ++c)
+                near = near && std::abs(p[c] - colour[c]) <= 40;
+            beam[(size_t)y * w + x] = near;
+        }
+    long pixels = 0, neighbours = 0;
+    for (int y = 1; y < h - 1; ++y)
+        for (int x = 1; x < w - 1; ++x) {
+            if (!beam[(size_t)y * w + x]) continue;
+            ++pixels;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (dx || dy) neighbours += beam[(size_t)(y + dy) * w + x + dx];
+        }
+    const double mean = pixels ? (double)neighbours / pixels : 0;
+    std::printf("beams %dx%d: %ld pixels, %.2f beam neighbours of 8 on average\n", w, h, pixels,
+                mean);
+    if (pixels < 20) return fail(path + ": no beams in that colour");
+    if (weight == "thick" && mean < 3.5)
+        return fail(path + ": the beams are thin threads, not wide lines");
+    if (weight == "thin" && mean > 3.0) return fail(path + ": the beams are wider than 1 pixel");
+    return 0;
+}
+
 int listRaces(std::string directory) {
     if (directory.empty() || directory.back() != '/') directory += '/';
     RaceCatalogue catalogue = scanRaceCatalogue(directory);
@@ -526,9 +729,22 @@ int main(int argc, char** argv) {
         return checkPaint(args[1], argv[3], argv[4], argv[5]);
     if (args.size() == 5 && args[0] == "round")
         return checkRound(args[1], argv[3], argv[4], argv[5]);
+    if (args.size() >= 2 && args[0] == "sky") {
+        double maxStarHeight = 0;
+        long minStars = 0;
+        for (size_t i = 2; i + 1 < args.size(); i += 2) {
+            if (args[i] == "--max-star-height") maxStarHeight = std::atof(args[i + 1].c_str());
+            if (args[i] == "--min-stars") minStars = std::atol(args[i + 1].c_str());
+        }
+        return checkSky(args[1], maxStarHeight, minStars);
+    }
+    if (args.size() == 6 && args[0] == "beams" && (args[5] == "thick" || args[5] == "thin"))
+        return checkBeams(args[1], argv[3], argv[4], argv[5], args[5]);
     std::fputs("usage: kestrion-e2e-inspect races DIR | header BMP WIDTH HEIGHT |"
                " picture BMP|PPM EXPLOSION_AS [RACE.ast...] | background BMP EXPLOSION_AS |"
-               " paint BMP R G B | round BMP R G B\n",
+               " paint BMP R G B | round BMP R G B |"
+               " sky PICTURE [--max-star-height N] [--min-stars N] |"
+               " beams PICTURE R G B thick|thin\n",
                stderr);
     return 2;
 }

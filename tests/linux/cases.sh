@@ -428,3 +428,81 @@ case_paced_to_the_display() {
         unset -n options
     done
 }
+
+# sky_at SIZE MODE CHECK...: kestrion with no ships (a data folder holding
+# only Explosion.as) on a private display of SIZE (WxH), full screen or -root
+# (MODE), its screen read back with xwd once drawn and measured by the
+# inspector's sky check with the options CHECK.
+sky_at() {
+    local size=$1 mode=$2 shot="$CASE_DIR/sky-$1.ppm"
+    shift 2
+    start_xvfb "$CASE_DIR" "${size}x24"
+    start "$CASE_DIR/kestrion-$size.log" "$LINUX_PROGRAM" "$mode" --data "$CASE_DIR/no-races"
+    local pid=$STARTED_PID
+    drawn() {
+        capture_ppm -root "$shot" &&
+            [ "$(convert "$shot" -format '%[fx:maxima>0]' info:)" = 1 ]
+    }
+    wait_until "$START_SECONDS" "the sky at $size" drawn || fail "nothing drawn at $size"
+    "$E2E_INSPECT" sky "$shot" "$@" || fail "the sky at $size $mode (see $shot)"
+    stop_within_a_second "$pid" TERM "kestrion $mode at $size"
+    stop_xvfb
+}
+
+# The sky keeps its shape and shows no join on 4:3, 16:9, 21:9 and 4K screens;
+# at 4K the small stars stay points, and 800 x 600 keeps most of its stars
+# (on the 256-texel tiles of old the inspector found 1981 of them).
+case_sky_at_every_size() {
+    mkdir -p "$CASE_DIR/no-races"
+    ln -s "$LINUX_DATA/Explosion.as" "$CASE_DIR/no-races/Explosion.as"
+    sky_at 800x600 -root --min-stars 1400
+    sky_at 1024x768 -root
+    sky_at 1920x1080 --fullscreen
+    sky_at 2560x1080 -root
+    sky_at 3840x2160 --fullscreen --max-star-height 5
+}
+
+# write_beam_race DIR: Beamer.ast in DIR, a grey box whose beams are pure
+# green at both ends and whose missiles are red, so that green is beams alone.
+write_beam_race() {
+    local forge="$LINUX_BUILD/tools/forge/kestrion-forge" model="$1/model"
+    mkdir -p "$model"
+    printf '%s\n' 'mtllib box.mtl' 'o hull' 'usemtl grey' \
+        'v -1 -1 -1' 'v 1 -1 -1' 'v 1 1 -1' 'v -1 1 -1' 'v -1 -1 1' 'v 1 -1 1' 'v 1 1 1' 'v -1 1 1' \
+        'f 1 4 3 2' 'f 5 6 7 8' 'f 1 2 6 5' 'f 2 3 7 6' 'f 3 4 8 7' 'f 4 1 5 8' >"$model/box.obj"
+    printf 'newmtl grey\nKd 0.5 0.5 0.5\n' >"$model/box.mtl"
+    convert -size 16x16 xc:none -fill red -draw 'circle 8,8 8,3' "$model/missile.png" ||
+        fail "cannot draw the missile sprite"
+    "$forge" import "$model/box.obj" -o "$1/Beamer.ast" --name Beamer \
+        --description "Green beams" --beam 0,1,0,0,1,0 --shield 0,0,1 \
+        --missile "$model/missile.png" >"$CASE_DIR/forge.log" 2>&1 ||
+        fail "cannot make the beam race: $(cat "$CASE_DIR/forge.log")"
+}
+
+# beams_at SIZE WEIGHT: two fleets of Beamer on a display of SIZE; captures of
+# the screen until one shows beams, which must be of WEIGHT (thick or thin).
+beams_at() {
+    local size=$1 weight=$2 shot="$CASE_DIR/beams-$1.ppm"
+    start_xvfb "$CASE_DIR" "${size}x24"
+    start "$CASE_DIR/kestrion-$size.log" "$LINUX_PROGRAM" -root --data "$CASE_DIR/beams" \
+        --alliance1 Beamer:8 --alliance2 Beamer:8
+    local pid=$STARTED_PID
+    beams_shown() {
+        capture_ppm -root "$shot" || return 1
+        "$E2E_INSPECT" beams "$shot" 0 255 0 "$weight" >"$shot.check" 2>&1 ||
+            ! grep -q 'no beams' "$shot.check"
+    }
+    wait_until "$START_SECONDS" "beams at $size" beams_shown || fail "no beams on the screen at $size"
+    "$E2E_INSPECT" beams "$shot" 0 255 0 "$weight" || fail "the beams at $size (see $shot)"
+    stop_within_a_second "$pid" TERM "kestrion -root at $size"
+    stop_xvfb
+}
+
+# Beams keep their weight: wide lines on a 2160-line screen, 1 pixel at 600 lines.
+case_beams_keep_their_weight() {
+    mkdir -p "$CASE_DIR/beams"
+    ln -s "$LINUX_DATA/Explosion.as" "$CASE_DIR/beams/Explosion.as"
+    write_beam_race "$CASE_DIR/beams"
+    beams_at 800x600 thin
+    beams_at 3840x2160 thick
+}

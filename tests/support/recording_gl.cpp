@@ -59,7 +59,9 @@ void KGL_APIENTRY recGetDoublev(GLenum pname, GLdouble* params) {
 const GLubyte* KGL_APIENTRY recGetString(GLenum name) {
     record("glGetString", name);
     static const char* other = "Kestrion recording GL";
-    const char* text = name == GL_EXTENSIONS ? RecordingGL.extensions.c_str() : other;
+    const char* text = name == GL_EXTENSIONS ? RecordingGL.extensions.c_str()
+                       : name == GL_VERSION  ? RecordingGL.version.c_str()
+                                             : other;
     return reinterpret_cast<const GLubyte*>(text);
 }
 } // namespace

@@ -17,6 +17,7 @@ struct GLCall {
 struct RecordingGLState {
     std::vector<GLCall> calls;
     std::string extensions = "GL_ARB_multitexture";
+    std::string version = "2.1 Kestrion recording GL"; // glGetString(GL_VERSION)
     std::set<GLuint> nonResident;      // names glAreTexturesResident reports evicted
     bool allNonResident = false;
     GLuint nextTextureName = 1;

@@ -14,6 +14,7 @@ struct FrameTest : ::testing::Test {
         for (int i = 0; i < 6; ++i)
             BackgroundTextures[i] = 100 + i;
         MultitextureAvailable = 1;
+        EdgeClampAvailable = 1; // the tiles' coordinates reach their images' edges
     }
     void TearDown() override {
         ScreenWidth = 800;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -214,6 +215,45 @@ TEST_F(SceneTest, EffectsAreUploadedInFileOrderWithTheDamageOnUnitOne) {
             boundAfter.push_back(RecordingGL.calls[i].args[1]);
     }
     EXPECT_EQ(boundAfter, (std::vector<double>{double(Effects.smokeTexture)}));
+}
+
+// Background tiles clamp at their edges where the driver can (so that no join
+// shows); a 1.1 driver keeps them repeating. Small images go up whole.
+TEST_F(SceneTest, BackgroundsAreClampedWhereTheDriverCan) {
+    for (const char* version : {"2.1 Mesa 22.3.6", "1.1.0"}) {
+        installRecordingGL();
+        RecordingGL.version = version;
+        releaseLoadedEffects();
+        ASSERT_TRUE(loadSceneAssets());
+        const bool clamps = version[0] == '2';
+        EXPECT_EQ(EdgeClampAvailable, clamps ? 1 : 0) << version;
+        const auto& calls = RecordingGL.calls;
+        for (int i = 0; i < 6; ++i) {
+            // From this background's bind to the next bind.
+            int at = -1;
+            for (size_t k = 0; k < calls.size(); ++k)
+                if (calls[k].name == "glBindTexture" && calls[k].args[1] == BackgroundTextures[i])
+                    at = int(k);
+            ASSERT_GE(at, 0);
+            std::vector<std::vector<double>> levels, parameters;
+            for (size_t k = size_t(at) + 1; k < calls.size() && calls[k].name != "glBindTexture";
+                 ++k) {
+                if (calls[k].name == "glTexImage2D") levels.push_back(calls[k].args);
+                if (calls[k].name == "glTexParameterf") parameters.push_back(calls[k].args);
+            }
+            ASSERT_EQ(levels.size(), 1u);
+            EXPECT_EQ(levels[0], (std::vector<double>{GL_TEXTURE_2D, 0, 3, 3, 2, 0, GL_BGR_EXT,
+                                                      GL_UNSIGNED_BYTE}));
+            const double wrap = clamps ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+            EXPECT_NE(std::find(parameters.begin(), parameters.end(),
+                                std::vector<double>{GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap}),
+                      parameters.end());
+            EXPECT_NE(std::find(parameters.begin(), parameters.end(),
+                                std::vector<double>{GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap}),
+                      parameters.end());
+        }
+    }
+    EdgeClampAvailable = 0;
 }
 
 TEST_F(SceneTest, EffectMeshesKeepVerticesAndTrianglesOnly) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
-  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost, soak)
+  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost, soak, sky, beams)
 Environment: WEB_SITE (build/web), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
@@ -509,11 +509,111 @@ def case_lost(session):
     shots(page, session.downloads, [known[names[0]], known[names[1]]])
 
 
+def canvas_shot(page, downloads, name, width, height, ratio=1):
+    """The window at width x height CSS pixels of `ratio` device pixels each; the
+    Screenshot button's picture of the canvas (as large in device pixels) as a
+    PPM named `name`."""
+    page.send("Emulation.setDeviceMetricsOverride",
+              {"width": width, "height": height, "deviceScaleFactor": ratio, "mobile": False})
+    page.wait_for(f"document.getElementById('canvas').width === {width * ratio} && "
+                  f"document.getElementById('canvas').height === {height * ratio}",
+                  f"the canvas at {width * ratio} x {height * ratio}")
+    frames = page.evaluate("window.kestrionStats.frames")
+    page.wait_for(f"window.kestrionStats.frames > {frames + 2}", "frames at the new size")
+    before = set(glob.glob(os.path.join(downloads, "*.png")))
+    count = page.evaluate("window.kestrionStats.shots")
+    click(page, "#screenshot")
+    page.wait_for(f"window.kestrionStats.shots > {count}", "the screenshot button's picture")
+    deadline = time.monotonic() + 120
+    while True:
+        new = [p for p in set(glob.glob(os.path.join(downloads, "*.png"))) - before
+               if not glob.glob(p + ".crdownload")]
+        if new:
+            break
+        if time.monotonic() > deadline:
+            raise Failure("the screenshot button downloaded no PNG file")
+        time.sleep(0.25)
+    ppm = os.path.join(WORK, name + ".ppm")
+    # ImageMagick: the pure Python reader takes minutes over a 4K picture.
+    subprocess.run(["convert", new[0], "-depth", "8", "ppm:" + ppm], check=True)
+    return ppm
+
+
+def inspect(*arguments):
+    check = subprocess.run([INSPECT, *arguments], capture_output=True, text=True)
+    print(check.stdout + check.stderr, end="")
+    return check.returncode == 0
+
+
+def case_sky(session):
+    """With no ships the sky keeps its shape and shows no join in a wide window
+    and an upright one (a phone held up), and at 3840 x 2160 device pixels (a
+    4K screen at twice the CSS pixels) its small stars are points."""
+    page = session.page("#alliance1=&alliance2=")
+    wait_running(page)
+    for name, width, height, ratio, options in [("wide", 1600, 900, 1, []),
+                                                ("upright", 600, 900, 1, []),
+                                                ("4k", 1920, 1080, 2, ["--max-star-height", "5"])]:
+        ppm = canvas_shot(page, session.downloads, name, width, height, ratio)
+        if not inspect("sky", ppm, *options):
+            raise Failure(f"the sky in the {name} window; see {ppm}")
+
+
+def make_beam_race(folder):
+    """A grey box whose beams are pure green at both ends and whose missiles are
+    red, so that green is beams alone."""
+    obj = os.path.join(folder, "box.obj")
+    with open(obj, "w") as file:
+        file.write("mtllib box.mtl\nusemtl grey\nv -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\n"
+                   "v -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\nf 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\n"
+                   "f 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n")
+    with open(os.path.join(folder, "box.mtl"), "w") as file:
+        file.write("newmtl grey\nKd 0.5 0.5 0.5\n")
+    missile = os.path.join(folder, "missile.png")
+    subprocess.run(["convert", "-size", "16x16", "xc:none", "-fill", "red", "-draw",
+                    "circle 8,8 8,3", missile], check=True)
+    race = os.path.join(folder, "Beamer.ast")
+    subprocess.run([os.environ["WEB_FORGE"], "import", obj, "-o", race, "--name", "Beamer",
+                    "--description", "Green beams", "--beam", "0,1,0,0,1,0", "--shield", "0,0,1",
+                    "--missile", missile], check=True, capture_output=True)
+    return race
+
+
+def case_beams(session):
+    """Beams keep their weight: 1 pixel at 800 x 600, wide lines at 3840 x 2160
+    device pixels. The race of green beams is dropped onto the page."""
+    race = make_beam_race(WORK)
+    page = session.page()
+    with open(race, "rb") as file:
+        payload = json.dumps(list(file.read()))
+    page.evaluate("(() => { const data = new DataTransfer();"
+                  f"data.items.add(new File([new Uint8Array({payload})], 'Beamer.ast'));"
+                  "document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true}));"
+                  "})()")
+    page.wait_for("[...document.querySelectorAll('option')].some(o => o.value === 'Beamer')",
+                  "the beam race in the lists")
+    page.evaluate("location.hash = 'alliance1=Beamer:8&alliance2=Beamer:8'")
+    wait_running(page)
+    for name, width, height, ratio, weight in [("thin", 800, 600, 1, "thin"),
+                                               ("thick", 1920, 1080, 2, "thick")]:
+        for attempt in range(12):
+            ppm = canvas_shot(page, session.downloads, f"{name}{attempt}", width, height, ratio)
+            check = subprocess.run([INSPECT, "beams", ppm, "0", "255", "0", weight],
+                                   capture_output=True, text=True)
+            print(check.stdout + check.stderr, end="")
+            if check.returncode == 0:
+                break
+            if "no beams" not in check.stderr or attempt == 11:
+                raise Failure(f"the beams at {width * ratio} x {height * ratio}; see {ppm}")
+
+
 def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
     if not step:
         print("usage: page_cases.py {battle|address|races|kept|offline|calls|textures|lost|soak}", file=sys.stderr)
+
+        print(f"usage: page_cases.py {{battle|address|races|sky|beams}}", file=sys.stderr)
         return 2
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)

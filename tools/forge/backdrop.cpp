@@ -3,9 +3,9 @@
 // The panorama is 4 x 3 units, the shape of the screen, with y growing
 // downwards; at 800 x 600 one unit is 200 screen pixels. Every tile samples
 // the same continuous picture at its own place, so the tiles join without a
-// seam. A star is never centred within two texels of a tile edge: textures
-// repeat, and at large screen sizes the edge texels pick up a little of the
-// opposite edge.
+// seam. No star is centred near a tile edge (within two texels of the 256-texel
+// tiles of old, so the sky keeps the stars it had): a driver without edge
+// clamping may pull a little of the opposite edge into the edge texels.
 #include "tools/forge/noise.h"
 #include "tools/forge/painters.h"
 
@@ -55,8 +55,8 @@ const std::vector<Star>& stars() {
         std::vector<Star> out;
         Rng rng = makeRng(2024u);
         const float tileW = PanoramaWidth / 3.0f, tileH = PanoramaHeight / 2.0f;
-        const float marginX = 2.0f * PanoramaWidth / (3.0f * BackdropTileSize);
-        const float marginY = 2.0f * PanoramaHeight / (2.0f * BackdropTileSize);
+        const float marginX = 2.0f * PanoramaWidth / (3.0f * 256.0f);
+        const float marginY = 2.0f * PanoramaHeight / (2.0f * 256.0f);
         int wanted = 2600;
         while (static_cast<int>(out.size()) < wanted) {
             float x = nextUnit(rng) * PanoramaWidth;
@@ -135,11 +135,28 @@ Colour planet(float x, float y, Colour behind) {
 
 // Renders the panorama region starting at (x0, y0) units, `ux` and `uy` units per pixel.
 void renderPanorama(Canvas& canvas, float x0, float y0, float ux, float uy) {
+    float pixelX = ux * ReferencePixelsPerUnit, pixelY = uy * ReferencePixelsPerUnit;
+    float pixelSize = pixelX > pixelY ? pixelX : pixelY;
+    // The nebula holds nothing finer than a few reference pixels: on a canvas
+    // finer than that it is worked out on a grid about a reference pixel apart
+    // and blended in between, which keeps large tiles quick to paint.
+    const int step = pixelSize < 0.5f ? static_cast<int>(1.0f / pixelSize) : 1;
+    const int gridW = (canvas.width - 1) / step + 2, gridH = (canvas.height - 1) / step + 2;
+    std::vector<Colour> grid(static_cast<size_t>(gridW) * static_cast<size_t>(gridH));
+    for (int gj = 0; gj < gridH; ++gj)
+        for (int gi = 0; gi < gridW; ++gi)
+            grid[static_cast<size_t>(gj * gridW + gi)] =
+                nebula(x0 + (static_cast<float>(gi * step) + 0.5f) * ux,
+                       y0 + (static_cast<float>(gj * step) + 0.5f) * uy);
     for (int j = 0; j < canvas.height; ++j) {
+        const int gj = j / step;
+        const float fy = static_cast<float>(j - gj * step) / static_cast<float>(step);
         for (int i = 0; i < canvas.width; ++i) {
-            float x = x0 + (static_cast<float>(i) + 0.5f) * ux;
-            float y = y0 + (static_cast<float>(j) + 0.5f) * uy;
-            Colour c = nebula(x, y);
+            const int gi = i / step;
+            const float fx = static_cast<float>(i - gi * step) / static_cast<float>(step);
+            const Colour* g = &grid[static_cast<size_t>(gj * gridW + gi)];
+            Colour c =
+                mixColour(mixColour(g[0], g[1], fx), mixColour(g[gridW], g[gridW + 1], fx), fy);
             float* p = pixelAt(canvas, i, j);
             p[0] = c.r;
             p[1] = c.g;
@@ -147,8 +164,6 @@ void renderPanorama(Canvas& canvas, float x0, float y0, float ux, float uy) {
         }
     }
     // Stars, measured in reference pixels so they stay round on the screen.
-    float pixelX = ux * ReferencePixelsPerUnit, pixelY = uy * ReferencePixelsPerUnit;
-    float pixelSize = pixelX > pixelY ? pixelX : pixelY;
     for (const Star& s : stars()) {
         float radius = s.radius > 0.6f * pixelSize ? s.radius : 0.6f * pixelSize;
         float bright = s.bright * (s.radius * s.radius) / (radius * radius);

@@ -43,8 +43,9 @@ Canvas paintSmoke(int size);
 
 // The six background pictures, slot 0..5, of one seamless panorama: slots 3,
 // 4, 5 make its top row and 0, 1, 2 its bottom row; the first row of each
-// picture is the top edge of its tile.
-constexpr int BackdropTileSize = 256;
+// picture is the top edge of its tile. 1024 texels a side keep the small stars
+// points on a 2160-line screen; the program's mipmaps keep them at 600 lines.
+constexpr int BackdropTileSize = 1024;
 Canvas paintBackdropTile(int slot);
 // The panorama is 4 x 3 units (the screen's shape, y downwards). The whole of
 // it at any size, and a part of it with square pixels starting at (left, top).
