@@ -6,7 +6,9 @@
 // KESTRION_BENCH_SCREENSHOT=N saves what F12 would after every N-th frame (the
 // tests' way to see a picture no key can reach, such as the preview's);
 // KESTRION_BENCH_UNPACED=1 draws frames back to back, never waiting for the
-// display's pace (what the frame-rate scripts measure).
+// display's pace (what the frame-rate scripts measure). KESTRION_BENCH_SAMPLES=N,
+// read where the window's pixel format is chosen, asks for N samples a pixel
+// whatever the renderer (gl/multisample.h).
 #pragma once
 
 // Reads the variables. `msSinceProcessStart` is the platform's measure of the
