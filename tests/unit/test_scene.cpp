@@ -224,7 +224,7 @@ TEST_F(SceneTest, BackgroundsAreClampedWhereTheDriverCan) {
         installRecordingGL();
         RecordingGL.version = version;
         releaseLoadedEffects();
-        ASSERT_TRUE(loadSceneAssets());
+        ASSERT_TRUE(loadSceneAssets(ProgramDirectory));
         const bool clamps = version[0] == '2';
         EXPECT_EQ(EdgeClampAvailable, clamps ? 1 : 0) << version;
         const auto& calls = RecordingGL.calls;
