@@ -61,26 +61,30 @@ def user_click(page, selector):
                   {"type": kind, "x": x, "y": y, "button": "left", "clickCount": 1})
 
 
+def screenshot_button(page, downloads, seconds):
+    """The Screenshot button's PNG, once the browser has written it whole."""
+    before = set(glob.glob(os.path.join(downloads, "*.png")))
+    count = page.evaluate("window.kestrionStats.shots")
+    click(page, "#screenshot")
+    page.wait_for(f"window.kestrionStats.shots > {count}", "the screenshot button's picture")
+    deadline = time.monotonic() + seconds
+    while True:
+        new = [p for p in set(glob.glob(os.path.join(downloads, "*.png"))) - before
+               if not glob.glob(p + ".crdownload")]
+        if new:
+            return new[0]
+        if time.monotonic() > deadline:
+            raise Failure("the screenshot button downloaded no PNG file")
+        time.sleep(0.25)
+
+
 def shots(page, downloads, race_files, tries=8):
     """Screenshot button until a picture passes the picture checks (tiles, ships,
     beams in the races' colours); every picture must be a PNG of the canvas's
     size. Beams live a moment and explosions may cover a tile, so it may take a
     few pictures."""
     for attempt in range(tries):
-        before = set(glob.glob(os.path.join(downloads, "*.png")))
-        count = page.evaluate("window.kestrionStats.shots")
-        click(page, "#screenshot")
-        page.wait_for(f"window.kestrionStats.shots > {count}", "the screenshot button's picture")
-        deadline = time.monotonic() + 60
-        while True:
-            new = [p for p in set(glob.glob(os.path.join(downloads, "*.png"))) - before
-                   if not glob.glob(p + ".crdownload")]
-            if new:
-                break
-            if time.monotonic() > deadline:
-                raise Failure("the screenshot button downloaded no PNG file")
-            time.sleep(0.25)
-        png = new[0]
+        png = screenshot_button(page, downloads, 60)
         ppm = os.path.join(WORK, f"shot{attempt}.ppm")
         size = png_to_ppm(png, ppm)
         canvas = tuple(page.evaluate("[document.getElementById('canvas').width, "
@@ -520,22 +524,10 @@ def canvas_shot(page, downloads, name, width, height, ratio=1):
                   f"the canvas at {width * ratio} x {height * ratio}")
     frames = page.evaluate("window.kestrionStats.frames")
     page.wait_for(f"window.kestrionStats.frames > {frames + 2}", "frames at the new size")
-    before = set(glob.glob(os.path.join(downloads, "*.png")))
-    count = page.evaluate("window.kestrionStats.shots")
-    click(page, "#screenshot")
-    page.wait_for(f"window.kestrionStats.shots > {count}", "the screenshot button's picture")
-    deadline = time.monotonic() + 120
-    while True:
-        new = [p for p in set(glob.glob(os.path.join(downloads, "*.png"))) - before
-               if not glob.glob(p + ".crdownload")]
-        if new:
-            break
-        if time.monotonic() > deadline:
-            raise Failure("the screenshot button downloaded no PNG file")
-        time.sleep(0.25)
+    png = screenshot_button(page, downloads, 120)
     ppm = os.path.join(WORK, name + ".ppm")
     # ImageMagick: the pure Python reader takes minutes over a 4K picture.
-    subprocess.run(["convert", new[0], "-depth", "8", "ppm:" + ppm], check=True)
+    subprocess.run(["convert", png, "-depth", "8", "ppm:" + ppm], check=True)
     return ppm
 
 
