@@ -23,6 +23,8 @@
 // Exit status 0 when the check holds, 1 with the reason on stderr when not.
 #include "data/catalogue.h"
 #include "data/formats.h"
+#include "data/mesh.h"
+#include "data/scene.h"
 #include "shell/backdrop.h"
 
 #include <algorithm>
@@ -288,6 +290,25 @@ long beamPixels(const Picture& picture, const EffectsFileRecord& effects,
     return count;
 }
 
+// The backdrop as the program draws it on a screen of width x height: the
+// level it uploads for that size (the tiles halved until drawn no smaller than
+// their texels), so that small stars compare with what was on screen.
+void drawnBackdropLevel(EffectsFileRecord& effects, int32_t width, int32_t height) {
+    for (ImageRecord& image : effects.backgrounds) {
+        TextureImage size;
+        size.width = image.width;
+        size.height = image.height;
+        for (int32_t level = backdropLevelFor(width, height, SceneShape::WindowAspect, size);
+             level > 0; --level) {
+            std::vector<uint8_t> half;
+            halveImage(image.pixels.data(), image.width, image.height, 3, half);
+            image.pixels.swap(half);
+            image.width = std::max(image.width / 2, 1);
+            image.height = std::max(image.height / 2, 1);
+        }
+    }
+}
+
 int checkPicture(const std::string& bmpPath, const std::string& effectsPath, bool expectShips,
                  const std::vector<std::string>& racePaths) {
     std::vector<uint8_t> file, effectsBytes, converted;
@@ -307,6 +328,7 @@ int checkPicture(const std::string& bmpPath, const std::string& effectsPath, boo
     Picture picture;
     if (!ppmAsBmpPixels(file, picture, converted) && !bmpPicture(file, picture, reason))
         return fail(bmpPath + ": " + reason);
+    drawnBackdropLevel(effects, picture.width, picture.height);
 
     // Each tile must show its own background image, and clearly not another:
     // the images are all starry space, but no two alike.
