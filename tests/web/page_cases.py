@@ -62,15 +62,21 @@ def user_click(page, selector):
 
 
 def screenshot_button(page, downloads, seconds):
-    """The Screenshot button's PNG, once the browser has written it whole."""
-    before = set(glob.glob(os.path.join(downloads, "*.png")))
+    """The Screenshot button's PNG, once the browser has written it whole. Its
+    name holds the time to the second, so a second picture within the same
+    second may come under the same name: a file counts as new when its time or
+    size changed too."""
+    def written():
+        return {p: (os.stat(p).st_mtime_ns, os.stat(p).st_size)
+                for p in glob.glob(os.path.join(downloads, "*.png"))}
+    before = written()
     count = page.evaluate("window.kestrionStats.shots")
     click(page, "#screenshot")
     page.wait_for(f"window.kestrionStats.shots > {count}", "the screenshot button's picture")
     deadline = time.monotonic() + seconds
     while True:
-        new = [p for p in set(glob.glob(os.path.join(downloads, "*.png"))) - before
-               if not glob.glob(p + ".crdownload")]
+        new = [p for p, stamp in written().items()
+               if before.get(p) != stamp and not glob.glob(p + ".crdownload")]
         if new:
             return new[0]
         if time.monotonic() > deadline:
