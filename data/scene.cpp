@@ -76,8 +76,7 @@ void uploadEffects(const EffectsFileRecord& file) {
     glGenTextures(BackgroundImageCount, BackgroundTextures);
     for (int i = 0; i < BackgroundImageCount; ++i)
         fillImage(Effects.backgroundImages[i], file.backgrounds[size_t(i)]);
-    uploadBackdrop(
-        backdropLevelFor(ViewWidth, ViewHeight, ViewShape, Effects.backgroundImages[0]));
+    uploadBackdrop(backdropLevelFor(ViewWidth, ViewHeight, ViewShape, Effects.backgroundImages[0]));
 
     fillMesh(Effects.spriteMesh, file.sprite);
     fillMesh(Effects.blastMesh, file.blast);

@@ -36,8 +36,8 @@ const char* const Canvas = "#canvas";
 std::vector<std::string> FleetEntries[2];
 bool Started = false;
 bool Antialias = false; // smooth edges, where the renderer affords them
-std::string Answer;  // what the last call hands back to the page
-std::string Message; // a message box's text, shown on the page instead
+std::string Answer;     // what the last call hands back to the page
+std::string Message;    // a message box's text, shown on the page instead
 
 bool buildFleetsFromPage(const std::string& directory) {
     return assembleFleetFromEntries(FleetEntries[0], 1, directory) &&
