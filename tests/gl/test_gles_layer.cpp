@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sys/prctl.h>
@@ -275,11 +276,15 @@ Drawing draw(Backend backend, FixedFunctionFault fault = FixedFunctionFault::Non
         if (waited == 3000) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
+            std::error_code ignored;
+            std::filesystem::remove_all(headlessDataFolder(child), ignored);
             drawing.problem = "the drawing took over five minutes";
             return drawing;
         }
         usleep(100000);
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(headlessDataFolder(child), ignored);
     std::ifstream problem(file + ".problem");
     if (problem) drawing.problem.assign(std::istreambuf_iterator<char>(problem), {});
     if (drawing.problem.empty() && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))

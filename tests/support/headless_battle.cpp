@@ -13,14 +13,28 @@
 #include "tools/forge/forge.h"
 
 #include <filesystem>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+// A data set of this process's own: the soaks, the layer's comparison and the
+// bench run side by side, and one writing the set while another reads it made
+// the reader's scene fail. It goes when the process ends.
+struct OwnDataSet {
+    std::string path;
+    ~OwnDataSet() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+
 bool writeDataSetOnce(std::string* error) {
+    static OwnDataSet dataSet;
     static std::string folder;
     if (folder.empty()) {
-        const std::string path =
-            (std::filesystem::temp_directory_path() / "kestrion-bench-data").string();
+        const std::string path = headlessDataFolder(getpid());
+        dataSet.path = path;
         if (!writeDefaultDataSet(path, error)) return false;
         folder = path + "/";
     }
@@ -29,6 +43,11 @@ bool writeDataSetOnce(std::string* error) {
     return true;
 }
 } // namespace
+
+std::string headlessDataFolder(long pid) {
+    return (std::filesystem::temp_directory_path() / ("kestrion-bench-data-" + std::to_string(pid)))
+        .string();
+}
 
 bool configureHeadlessBattle(int perSide, uint32_t clockStart, uint32_t seed, std::string* error) {
     releaseFleet(Fleets[0]);

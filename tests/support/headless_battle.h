@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <string>
 
+// The temporary folder the process `pid` writes its data set into. A process
+// removes its own when it ends normally; one that ends with _exit (a forked
+// child) leaves it to its parent.
+std::string headlessDataFolder(long pid);
+
 // Writes the default data set into a temporary folder once, points
 // ProgramDirectory at it, and stores fleets of `perSide` ships a side in the
 // in-memory settings, spread over the default races; installs the null GL, the
