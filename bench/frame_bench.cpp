@@ -5,6 +5,7 @@
 #include "data/scene.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
+#include "gl/gles/fixed_function.h"
 #include "gl/null_gl.h"
 #include "platform/clock.h"
 #include "platform/random.h"
@@ -12,6 +13,7 @@
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "tests/support/headless_battle.h"
+#include "tests/support/null_es.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,9 +43,20 @@ void setUpSceneOrExit() {
     }
 }
 
-// A battle of `perSide` ships a side after five simulated seconds.
-void setUpBattle(int perSide) {
+// A battle of `perSide` ships a side after five simulated seconds; with
+// `layered`, drawn through the fixed-function layer over the null ES, as the
+// page draws it (without the browser's share).
+void setUpBattle(int perSide, bool layered = false) {
     configureBattle(perSide);
+    if (layered) {
+        releaseFixedFunctionLayer();
+        std::string error;
+        if (!installFixedFunctionLayer(nullESLookup, error)) {
+            std::fprintf(stderr, "bench: the layer does not start: %s\n", error.c_str());
+            std::exit(1);
+        }
+        setFixedFunctionFramebufferSize(ScreenWidth, ScreenHeight);
+    }
     setUpSceneOrExit();
     for (int i = 0; i < WarmUpFrames; ++i) {
         advanceFakeClock(FrameMs);
@@ -121,6 +134,24 @@ void WholeFrame(benchmark::State& state) {
     state.counters["gl_calls"] = glCallsPerFrame(20);
 }
 
+// The page's own work a frame: the whole frame through the fixed-function
+// layer, which turns the program's calls into batches for ES.
+void LayeredFrame(benchmark::State& state) {
+    const int perSide = static_cast<int>(state.range(0));
+    setUpBattle(perSide, true);
+    const long long calls = nullESCalls(), bytes = nullESBytes();
+    for (auto _ : state) {
+        advanceFakeClock(FrameMs);
+        RunFrame();
+    }
+    state.counters["es_calls"] = benchmark::Counter(static_cast<double>(nullESCalls() - calls),
+                                                    benchmark::Counter::kAvgIterations);
+    state.counters["es_kb"] = benchmark::Counter(static_cast<double>(nullESBytes() - bytes) / 1024,
+                                                 benchmark::Counter::kAvgIterations);
+    reportPerShip(state, perSide);
+    releaseFixedFunctionLayer();
+}
+
 void BattlePasses(benchmark::State& state) {
     const int perSide = static_cast<int>(state.range(0));
     setUpBattle(perSide);
@@ -167,10 +198,18 @@ double fastest(const std::vector<double>& runs) {
     return *std::min_element(runs.begin(), runs.end());
 }
 void byFleetSize(benchmark::internal::Benchmark* b) {
-    b->Arg(10)->Arg(20)->Arg(50)->Arg(100)->Arg(200)->Arg(500)->Iterations(MeasuredFrames)->Repetitions(5);
+    b->Arg(10)
+        ->Arg(20)
+        ->Arg(50)
+        ->Arg(100)
+        ->Arg(200)
+        ->Arg(500)
+        ->Iterations(MeasuredFrames)
+        ->Repetitions(5);
     b->ComputeStatistics("min", fastest)->Unit(benchmark::kMicrosecond);
 }
 BENCHMARK(WholeFrame)->Apply(byFleetSize);
+BENCHMARK(LayeredFrame)->Apply(byFleetSize);
 BENCHMARK(BattlePasses)->Apply(byFleetSize);
 
 BENCHMARK_MAIN();

@@ -243,7 +243,8 @@ struct Geometry {
     GLint first = 0;
     GLsizei count = 0;
     float ends[2][3] = {};
-    uint32_t start = 0; // its first vertex in the static buffer
+    uint32_t start = 0;   // its first vertex in the static buffer
+    uint32_t lastRun = 0; // a cached primitive: how many times it was drawn in a row, last time
 };
 
 struct Uniforms {
@@ -312,6 +313,19 @@ struct LayerState {
     bool inBegin = false;
     GLenum primitive = GL_TRIANGLES;
     unsigned beginFlags = 0;
+    // A primitive's vertices as given, taken into eye space at glEnd unless it
+    // repeats one drawn before and is drawn as an instance of it.
+    struct Corner {
+        float position[4], normal[3], colour[4], texCoord[Units][2];
+    };
+    std::vector<Corner> corners;
+    bool dropsClear = false;                      // independent triangles that may vanish
+    bool mayInstance = false;                     // the state lets the primitive be an instance
+    std::vector<StaticVertex> shape;              // the primitive as a cached copy would hold it
+    std::unordered_map<uint64_t, int> shapeIndex; // cached primitives by their hash
+    std::unordered_map<uint64_t, int> shapesSeen; // primitives seen once, by hash
+    int runShape = -1; // the cached primitive drawn last, and how many times in a row
+    uint32_t runLength = 0;
     std::vector<Vertex> vertices;  // a primitive's vertices in eye space
     std::vector<Vertex> converted; // split into independent ones
 
@@ -883,6 +897,9 @@ Kind kindOf(GLenum mode) {
                                                                        : Kind::Triangles;
 }
 
+void addInstance(int geometry, GLenum mode, const DrawKey& key, unsigned flags,
+                 const float colour[4]);
+
 // A draw of client arrays as instances of their cached copy; false when it
 // must go through the stream instead.
 bool drawInstanced(GLenum mode, GLint first, GLsizei count) {
@@ -897,15 +914,22 @@ bool drawInstanced(GLenum mode, GLint first, GLsizei count) {
             (!State.textureIdentity[unit] || !arrayOn(State.texCoordArray[unit]) ||
              State.texCoordArray[unit].size > 2))
             return false;
-    const int geometry = cachedGeometry(first, count);
+    addInstance(cachedGeometry(first, count), mode, key, flags, State.colour);
+    return true;
+}
 
+// A draw of cached geometry under the current modelview, colour and state:
+// into the last batch, or for opaque draws any batch of their run, that
+// draws the same geometry in a state it joins; else into a new batch.
+void addInstance(int geometry, GLenum mode, const DrawKey& key, unsigned flags,
+                 const float colour[4]) {
     Instance instance;
     const float* m = State.modelview;
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 4; ++column)
             instance.modelview[row * 4 + column] = m[column * 4 + row];
     std::memcpy(instance.normalMatrix, State.normalRows, sizeof instance.normalMatrix);
-    std::memcpy(instance.colour, State.colour, sizeof instance.colour);
+    std::memcpy(instance.colour, colour, sizeof instance.colour);
     instance.flags = float(flags);
 
     // Opaque draws that write depth come out the same in any order (but for
@@ -919,14 +943,13 @@ bool drawInstanced(GLenum mode, GLint first, GLsizei count) {
             instance.flags += float(absorb(batch, key));
             batch.instances.push_back(instance);
             if (!opaque) State.opaqueRunStart = State.batchCount;
-            return true;
+            return;
         }
     }
     if (!opaque) State.opaqueRunStart = State.batchCount + 1;
     Batch& batch = newBatch(key, mode, geometry);
     instance.flags += float(absorb(batch, key));
     batch.instances.push_back(instance);
-    return true;
 }
 } // namespace
 
@@ -934,6 +957,9 @@ void forgetFixedFunctionArrays() {
     flushPending();
     State.geometries.clear();
     State.geometryIndex.clear();
+    State.shapeIndex.clear();
+    State.shapesSeen.clear();
+    State.runShape = -1;
     State.staticVertices.clear();
     State.staticUploaded = 0;
 }
@@ -1294,19 +1320,175 @@ GLboolean KGL_APIENTRY ff_glAreTexturesResident(GLsizei n, const GLuint* texture
     return GL_FALSE;
 }
 
+// Under this blend, with depth writes off and colours unlit, a triangle whose
+// corners are all wholly transparent changes no pixel: most of a shield
+// bubble's triangles are such, until something hits it.
+bool clearTrianglesVanish() {
+    return State.primitive == GL_TRIANGLES && State.blend && !State.depthMask &&
+           !(State.beginFlags & LitFlag) && State.blendSource == GL_SRC_ALPHA &&
+           (State.blendDestination == GL_ONE_MINUS_SRC_ALPHA || State.blendDestination == One);
+}
+
+// Whether a primitive begun now could be drawn as an instance of a cached copy.
+bool primitiveMayInstance() {
+    const GLenum mode = State.primitive;
+    if (mode > TriangleFan || !State.affine) return false;
+    if (kindOf(mode) == Kind::Lines && drawnLineWidth() > 1.0f) return false;
+    for (int unit = 0; unit < Units; ++unit)
+        if ((State.beginFlags & (Texture0Flag << unit)) && !State.textureIdentity[unit])
+            return false;
+    return true;
+}
+
 void KGL_APIENTRY ff_glBegin(GLenum mode) {
     if (State.inBegin) return raise(gles::INVALID_OPERATION);
     State.inBegin = true;
     State.primitive = mode;
-    State.vertices.clear();
+    State.corners.clear();
     refreshTransform();
     State.beginFlags = currentFlags();
+    State.dropsClear = clearTrianglesVanish();
+    State.mayInstance = primitiveMayInstance();
+}
+
+uint64_t hashShape(const std::vector<StaticVertex>& shape) {
+    // FNV-1a over 32-bit words.
+    uint64_t hash = 14695981039346656037ull;
+    const size_t words = shape.size() * sizeof(StaticVertex) / sizeof(uint32_t);
+    const auto* data = reinterpret_cast<const uint32_t*>(shape.data());
+    for (size_t k = 0; k < words; ++k)
+        hash = (hash ^ data[k]) * 1099511628211ull;
+    return hash ^ shape.size();
+}
+
+constexpr int Vanishes = -2;
+
+// The cached copy of the primitive just ended, when it has been drawn before:
+// every vertex in one colour, and the same positions and, where the draw
+// reads them, normals and texture coordinates. -1 otherwise; a primitive seen
+// twice is cached, so shapes drawn once (beams) are never kept. Vanishes when
+// the whole primitive is clear triangles that change no pixel.
+int cachedShape() {
+    const std::vector<LayerState::Corner>& corners = State.corners;
+    if (corners.size() < 3) return -1;
+    const float* colour = corners[0].colour;
+    const bool lit = State.beginFlags & LitFlag;
+    std::vector<StaticVertex>& shape = State.shape;
+    shape.resize(corners.size());
+    for (size_t k = 0; k < corners.size(); ++k) {
+        const LayerState::Corner& c = corners[k];
+        if (std::memcmp(c.colour, colour, sizeof c.colour) != 0 || c.position[3] != 1.0f) return -1;
+        StaticVertex& v = shape[k];
+        std::memcpy(v.position, c.position, sizeof v.position);
+        if (lit)
+            std::memcpy(v.normal, c.normal, sizeof v.normal);
+        else
+            v.normal[0] = v.normal[1] = v.normal[2] = 0.0f;
+        for (int unit = 0; unit < Units; ++unit)
+            if (State.beginFlags & (Texture0Flag << unit))
+                std::memcpy(v.texCoord[unit], c.texCoord[unit], sizeof v.texCoord[unit]);
+            else
+                v.texCoord[unit][0] = v.texCoord[unit][1] = 0.0f;
+    }
+    if (State.dropsClear && colour[3] <= 0.0f) return Vanishes;
+    const uint64_t hash = hashShape(shape);
+    const auto known = State.shapeIndex.find(hash);
+    if (known != State.shapeIndex.end()) {
+        const Geometry& g = State.geometries[size_t(known->second)];
+        const bool same = size_t(g.count) == shape.size() &&
+                          std::memcmp(&State.staticVertices[g.start], shape.data(),
+                                      shape.size() * sizeof(StaticVertex)) == 0;
+        return same ? known->second : -1;
+    }
+    if (State.shapesSeen.size() > 4096) State.shapesSeen.clear();
+    if (State.shapesSeen.emplace(hash, 0).second) return -1;
+    if (State.staticVertices.size() + shape.size() > StaticVertexLimit) return -1;
+    Geometry g;
+    g.count = GLsizei(shape.size());
+    g.start = uint32_t(State.staticVertices.size());
+    State.staticVertices.insert(State.staticVertices.end(), shape.begin(), shape.end());
+    State.geometries.push_back(g);
+    const int index = int(State.geometries.size() - 1);
+    State.shapeIndex.emplace(hash, index);
+    return index;
+}
+
+// Whether the last batch is one of stream vertices that a draw of `kind`
+// could join: then it goes there rather than starting a batch of its own.
+bool streamTakes(Kind kind, const DrawKey& key) {
+    if (State.batchCount == 0) return false;
+    const Batch& last = State.batches[State.batchCount - 1];
+    const GLenum mode = kind == Kind::Points  ? gles::POINTS
+                        : kind == Kind::Lines ? GL_LINES
+                                              : GL_TRIANGLES;
+    return last.geometry < 0 && last.mode == mode && joins(last, key);
+}
+
+// A primitive drawn as a run of instances saves taking every vertex into eye
+// space and sending it, but a batch of instances costs more calls than a batch
+// of stream vertices and does not merge with other primitives.
+constexpr uint32_t LongRun = 16;
+
+void noteRun(int shape) {
+    if (shape >= 0 && shape == State.runShape) {
+        ++State.runLength;
+        return;
+    }
+    if (State.runShape >= 0 && size_t(State.runShape) < State.geometries.size())
+        State.geometries[size_t(State.runShape)].lastRun = State.runLength;
+    State.runShape = shape;
+    State.runLength = 1;
+}
+
+// Whether a cached primitive goes in as an instance: it continues a batch of
+// its instances, or it starts a batch and its runs are long.
+bool instanceTakes(int shape, Kind kind, const DrawKey& key) {
+    if (State.batchCount > 0) {
+        const Batch& last = State.batches[State.batchCount - 1];
+        if (last.geometry == shape && last.mode == State.primitive && joins(last, key)) return true;
+    }
+    const uint32_t run = std::max(State.geometries[size_t(shape)].lastRun, State.runLength);
+    return run >= LongRun && !streamTakes(kind, key);
+}
+
+// The primitive's vertices into eye space; under a blend where clear
+// triangles vanish, those are left out.
+void transformCorners() {
+    const std::vector<LayerState::Corner>& corners = State.corners;
+    State.vertices.resize(corners.size());
+    size_t out = 0;
+    for (size_t k = 0; k < corners.size(); ++k) {
+        if (State.dropsClear && k % 3 == 0 && k + 2 < corners.size()) {
+            const auto clear = [&](size_t i) { return corners[i].colour[3] <= 0.0f; };
+            if (clear(k) && clear(k + 1) && clear(k + 2)) {
+                k += 2;
+                continue;
+            }
+        }
+        const LayerState::Corner& c = corners[k];
+        transformVertex(State.vertices[out++], c.position, c.normal, c.colour, c.texCoord,
+                        State.beginFlags);
+    }
+    State.vertices.resize(out);
 }
 
 void KGL_APIENTRY ff_glEnd() {
     if (!State.inBegin) return raise(gles::INVALID_OPERATION);
     State.inBegin = false;
     ++Counts.draws;
+    if (State.mayInstance) {
+        const int shape = cachedShape();
+        if (shape == Vanishes) return;
+        unsigned flags = 0;
+        const Kind kind = kindOf(State.primitive);
+        const DrawKey key = currentKey(kind, flags);
+        noteRun(shape);
+        if (shape >= 0 && instanceTakes(shape, kind, key)) {
+            addInstance(shape, State.primitive, key, flags, State.corners[0].colour);
+            return;
+        }
+    }
+    transformCorners();
     appendPrimitive(State.primitive, State.vertices);
 }
 
@@ -1783,10 +1965,12 @@ void KGL_APIENTRY ff_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
 
 void KGL_APIENTRY ff_glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
     if (!State.inBegin) return; // outside glBegin GL leaves the result undefined
-    const float position[4] = {x, y, z, 1.0f};
-    State.vertices.emplace_back();
-    transformVertex(State.vertices.back(), position, State.normal, State.colour, State.texCoord,
-                    State.beginFlags);
+    State.corners.emplace_back();
+    LayerState::Corner& c = State.corners.back();
+    c.position[0] = x, c.position[1] = y, c.position[2] = z, c.position[3] = 1.0f;
+    std::memcpy(c.normal, State.normal, sizeof c.normal);
+    std::memcpy(c.colour, State.colour, sizeof c.colour);
+    std::memcpy(c.texCoord, State.texCoord, sizeof c.texCoord);
 }
 
 void KGL_APIENTRY ff_glVertex2f(GLfloat x, GLfloat y) {
@@ -1901,6 +2085,9 @@ bool restoreFixedFunctionLayer(std::string& error) {
     State.streamVertices.clear();
     State.geometries.clear();
     State.geometryIndex.clear();
+    State.shapeIndex.clear();
+    State.shapesSeen.clear();
+    State.runShape = -1;
     State.staticVertices.clear();
     State.program[0] = State.program[1] = State.vertexShader = 0;
     State.fragmentShader[0] = State.fragmentShader[1] = 0;

@@ -164,6 +164,14 @@ EM_BOOL visibilityChanged(int, const EmscriptenVisibilityChangeEvent* event, voi
     return EM_FALSE;
 }
 
+// The browser's clock is reached through JavaScript, at a cost that the
+// battle's thousands of readings a frame add up to; a frame reads it once.
+bool InFrame = false;
+uint32_t FrameReading = 0;
+uint32_t frameClock() {
+    return InFrame ? FrameReading : platformClock();
+}
+
 const char* answer(std::string text) {
     Answer = std::move(text);
     return Answer.c_str();
@@ -221,6 +229,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     ScreenHeight = height > 0 ? height : 1;
     setFixedFunctionFramebufferSize(ScreenWidth, ScreenHeight);
     seedRandom(static_cast<uint32_t>(std::time(nullptr)));
+    setClockSource(frameClock);
     Message.clear();
     const ContextSetUp result = startRun(nullptr, webCalls());
     if (result == ContextSetUp::ProcessEnded || ProcessEnded)
@@ -241,9 +250,13 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_renderer(const char* renderer) {
     return answer("");
 }
 
-// One frame of the battle.
+// One frame of the battle, on one reading of the clock.
 EMSCRIPTEN_KEEPALIVE void kestrion_frame() {
-    if (Started) RunFrame();
+    if (!Started) return;
+    FrameReading = platformClock();
+    InFrame = true;
+    RunFrame();
+    InFrame = false;
 }
 
 // After webglcontextrestored: the layer's shaders and buffers made again and
