@@ -118,24 +118,32 @@ struct StaticVertex {
     float texCoord[Units][2];
 };
 
-// One draw of cached arrays: its modelview's three rows (affine), the rows of
-// its normal matrix, its colour and flags.
+// One draw of cached arrays, as the shader's uniform block holds it (seven
+// vec4s): its modelview's three rows (affine), the rows of its normal matrix
+// with the flags beside the first, and its colour.
 struct Instance {
     float modelview[12];
-    float normalMatrix[9];
+    float normalRows[3][4];
     float colour[4];
-    float flags;
 };
+constexpr int InstanceVectors = sizeof(Instance) / (4 * sizeof(float));
+// Instances a draw call takes from the block: 128 of 112 bytes stay within
+// the 16 KB every WebGL 2 gives a block, and a range of them starts aligned
+// wherever a batch's first one is.
+constexpr int BlockInstances = 128;
+constexpr size_t BlockBytes = BlockInstances * sizeof(Instance);
+static_assert(InstanceVectors == 7 && BlockInstances == 128, "the vertex shader's block");
+
+float& flagsOf(Instance& instance) {
+    return instance.normalRows[0][3];
+}
 
 enum Attribute : GLuint {
     PositionAttribute,
     NormalAttribute,
     ColourAttribute,
     TexCoordAttribute, // + unit
-    FlagsAttribute = TexCoordAttribute + Units,
-    ModelviewAttribute,                             // three rows
-    NormalMatrixAttribute = ModelviewAttribute + 3, // three rows
-    AttributeCount = NormalMatrixAttribute + 3
+    FlagsAttribute = TexCoordAttribute + Units
 };
 
 struct ClientArray {
@@ -181,7 +189,7 @@ struct Batch {
     int geometry = -1;             // cached arrays drawn per instance, or -1: stream vertices
     uint32_t first = 0, count = 0; // stream vertices
     std::vector<Instance> instances;
-    size_t instanceOffset = 0; // in the instance buffer, when drawn
+    size_t instanceOffset = 0; // in bytes in the instance buffer, when drawn
 };
 
 int slotOf(const Batch& batch, GLuint texture) {
@@ -292,7 +300,7 @@ struct LayerState {
     int activeUnit = 0, clientUnit = 0;
     // The modelview and texture matrices in float, the normal matrix's rows:
     // made again after a change, before the next vertex.
-    bool transformDirty = true;
+    bool transformDirty = true, textureDirty = true, normalDirty = true;
     float modelview[16] = {}, normalRows[9] = {}, textureMatrix[Units][16] = {};
     bool affine = true, textureIdentity[Units] = {true, true};
     bool inverseDirty = true;
@@ -333,8 +341,9 @@ struct LayerState {
     std::vector<Vertex> streamVertices;
     std::vector<Batch> batches;
     size_t batchCount = 0;
-    size_t opaqueRunStart = 0; // batches from here on may take opaque draws out of order
-    std::vector<Instance> instanceData;
+    size_t opaqueRunStart = 0;         // batches from here on may take opaque draws out of order
+    std::vector<uint8_t> instanceData; // the batches' instances, each batch's aligned
+    size_t blockAlignment = 256;       // of a uniform block's range
 
     std::vector<Geometry> geometries;
     std::unordered_map<const void*, std::vector<int>> geometryIndex;
@@ -392,19 +401,33 @@ void normalRows(const Matrix& m, float rows[9]) {
 }
 
 void refreshTransform() {
-    if (!State.transformDirty) return;
-    const Matrix& m = State.stacks[ModelviewStack].back();
-    for (size_t k = 0; k < 16; ++k)
-        State.modelview[k] = float(m[k]);
-    State.affine = m[3] == 0.0 && m[7] == 0.0 && m[11] == 0.0 && m[15] == 1.0;
-    normalRows(m, State.normalRows);
-    for (int unit = 0; unit < Units; ++unit) {
-        const Matrix& t = State.stacks[size_t(TextureStack + unit)].back();
-        State.textureIdentity[unit] = t == identity();
+    if (State.transformDirty) {
+        const Matrix& m = State.stacks[ModelviewStack].back();
         for (size_t k = 0; k < 16; ++k)
-            State.textureMatrix[unit][k] = float(t[k]);
+            State.modelview[k] = float(m[k]);
+        State.affine = m[3] == 0.0 && m[7] == 0.0 && m[11] == 0.0 && m[15] == 1.0;
+        State.transformDirty = false;
+        State.normalDirty = true;
     }
-    State.transformDirty = false;
+    if (State.textureDirty) {
+        static const Matrix unit = identity();
+        for (int u = 0; u < Units; ++u) {
+            const Matrix& t = State.stacks[size_t(TextureStack + u)].back();
+            State.textureIdentity[u] = t == unit;
+            for (size_t k = 0; k < 16; ++k)
+                State.textureMatrix[u][k] = float(t[k]);
+        }
+        State.textureDirty = false;
+    }
+}
+
+// The normal matrix's rows for the current modelview, made when lighting needs them.
+const float* currentNormalRows() {
+    if (State.normalDirty) {
+        normalRows(State.stacks[ModelviewStack].back(), State.normalRows);
+        State.normalDirty = false;
+    }
+    return State.normalRows;
 }
 
 // --- Drawing what is pending ----------------------------------------------------
@@ -538,26 +561,6 @@ void uploadStaticVertices() {
     State.staticUploaded = size;
 }
 
-// Points the per-instance attributes at a batch's instances.
-void pointInstances(size_t offset) {
-    bindArrayBuffer(State.instanceBuffer);
-    const GLsizei stride = sizeof(Instance);
-    auto at = [&](size_t field) {
-        return reinterpret_cast<const void*>(offset * sizeof(Instance) + field);
-    };
-    const GLESCalls& es = State.es;
-    for (GLuint row = 0; row < 3; ++row) {
-        es.VertexAttribPointer(ModelviewAttribute + row, 4, GL_FLOAT, GL_FALSE, stride,
-                               at(offsetof(Instance, modelview) + row * 4 * sizeof(float)));
-        es.VertexAttribPointer(NormalMatrixAttribute + row, 3, GL_FLOAT, GL_FALSE, stride,
-                               at(offsetof(Instance, normalMatrix) + row * 3 * sizeof(float)));
-    }
-    es.VertexAttribPointer(ColourAttribute, 4, GL_FLOAT, GL_FALSE, stride,
-                           at(offsetof(Instance, colour)));
-    es.VertexAttribPointer(FlagsAttribute, 1, GL_FLOAT, GL_FALSE, stride,
-                           at(offsetof(Instance, flags)));
-}
-
 // Draws every pending batch: one upload of the stream vertices and one of the
 // instances, then per batch the state that changed and one draw call.
 void flushPending() {
@@ -569,19 +572,28 @@ void flushPending() {
         es.BufferData(gles::ARRAY_BUFFER, GLsizeiptr(State.streamVertices.size() * sizeof(Vertex)),
                       State.streamVertices.data(), gles::STREAM_DRAW);
     }
-    State.instanceData.clear();
+    // Each batch's instances from an aligned offset; the buffer reaches a whole
+    // block past the last one, as a bound range must.
+    std::vector<uint8_t>& data = State.instanceData;
+    data.clear();
+    size_t end = 0;
     for (size_t b = 0; b < State.batchCount; ++b) {
         Batch& batch = State.batches[b];
         if (batch.geometry < 0) continue;
-        batch.instanceOffset = State.instanceData.size();
-        State.instanceData.insert(State.instanceData.end(), batch.instances.begin(),
-                                  batch.instances.end());
+        const size_t align = State.blockAlignment;
+        batch.instanceOffset = (data.size() + align - 1) / align * align;
+        const size_t bytes = batch.instances.size() * sizeof(Instance);
+        data.resize(batch.instanceOffset + bytes);
+        std::memcpy(data.data() + batch.instanceOffset, batch.instances.data(), bytes);
+        const size_t blocks = (batch.instances.size() + BlockInstances - 1) / BlockInstances;
+        end = batch.instanceOffset + blocks * BlockBytes;
     }
-    if (!State.instanceData.empty()) {
+    if (end > 0) {
         uploadStaticVertices();
-        bindArrayBuffer(State.instanceBuffer);
-        es.BufferData(gles::ARRAY_BUFFER, GLsizeiptr(State.instanceData.size() * sizeof(Instance)),
-                      State.instanceData.data(), gles::STREAM_DRAW);
+        data.resize(end);
+        es.BindBuffer(gles::UNIFORM_BUFFER, State.instanceBuffer);
+        es.BufferData(gles::UNIFORM_BUFFER, GLsizeiptr(data.size()), data.data(),
+                      gles::STREAM_DRAW);
     }
     for (size_t b = 0; b < State.batchCount; ++b) {
         Batch& batch = State.batches[b];
@@ -594,9 +606,14 @@ void flushPending() {
         } else {
             const Geometry& g = State.geometries[size_t(batch.geometry)];
             bindVertexArray(State.staticArray);
-            pointInstances(batch.instanceOffset);
-            es.DrawArraysInstanced(batch.mode, GLint(g.start), g.count,
-                                   GLsizei(batch.instances.size()));
+            for (size_t first = 0; first < batch.instances.size(); first += BlockInstances) {
+                const size_t count =
+                    std::min(batch.instances.size() - first, size_t(BlockInstances));
+                es.BindBufferRange(gles::UNIFORM_BUFFER, 0, State.instanceBuffer,
+                                   GLintptr(batch.instanceOffset + first * sizeof(Instance)),
+                                   GLsizeiptr(BlockBytes));
+                es.DrawArraysInstanced(batch.mode, GLint(g.start), g.count, GLsizei(count));
+            }
         }
         batch.instances.clear();
     }
@@ -670,7 +687,7 @@ void transformVertex(Vertex& v, const float in[4], const float normal[3], const 
         v.position[row] =
             m[row] * in[0] + m[4 + row] * in[1] + m[8 + row] * in[2] + m[12 + row] * in[3];
     if (flags & LitFlag) {
-        const float* n = State.normalRows;
+        const float* n = currentNormalRows();
         for (int row = 0; row < 3; ++row)
             v.normal[row] =
                 n[row * 3] * normal[0] + n[row * 3 + 1] * normal[1] + n[row * 3 + 2] * normal[2];
@@ -928,9 +945,12 @@ void addInstance(int geometry, GLenum mode, const DrawKey& key, unsigned flags,
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 4; ++column)
             instance.modelview[row * 4 + column] = m[column * 4 + row];
-    std::memcpy(instance.normalMatrix, State.normalRows, sizeof instance.normalMatrix);
+    const float* n = (flags & LitFlag) ? currentNormalRows() : nullptr;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 4; ++column)
+            instance.normalRows[row][column] = n && column < 3 ? n[row * 3 + column] : 0.0f;
     std::memcpy(instance.colour, colour, sizeof instance.colour);
-    instance.flags = float(flags);
+    flagsOf(instance) = float(flags);
 
     // Opaque draws that write depth come out the same in any order (but for
     // exact ties in depth), so they join any batch of their run.
@@ -940,7 +960,7 @@ void addInstance(int geometry, GLenum mode, const DrawKey& key, unsigned flags,
     for (size_t b = from; b < State.batchCount; ++b) {
         Batch& batch = State.batches[b];
         if (batch.geometry == geometry && batch.mode == mode && joins(batch, key)) {
-            instance.flags += float(absorb(batch, key));
+            flagsOf(instance) += float(absorb(batch, key));
             batch.instances.push_back(instance);
             if (!opaque) State.opaqueRunStart = State.batchCount;
             return;
@@ -948,7 +968,7 @@ void addInstance(int geometry, GLenum mode, const DrawKey& key, unsigned flags,
     }
     if (!opaque) State.opaqueRunStart = State.batchCount + 1;
     Batch& batch = newBatch(key, mode, geometry);
-    instance.flags += float(absorb(batch, key));
+    flagsOf(instance) += float(absorb(batch, key));
     batch.instances.push_back(instance);
 }
 } // namespace
@@ -972,20 +992,18 @@ namespace {
 // --- Shaders and buffers ------------------------------------------------------
 
 const char* VertexShader = R"(#version 300 es
-// Stream vertices come in eye space, with the per-instance rows left at the
-// identity; cached arrays come as given, with their draw's rows per instance.
+// Stream vertices come in eye space with their colour and flags; cached
+// arrays come as given, with flags below zero (the attribute is off), and
+// take their draw's rows, flags and colour from the block, per instance.
 in vec4 position;
 in vec3 normal;
 in vec4 colour;
 in vec4 texCoord0;
 in vec4 texCoord1;
 in float flags;
-in vec4 modelview0;
-in vec4 modelview1;
-in vec4 modelview2;
-in vec3 normalRow0;
-in vec3 normalRow1;
-in vec3 normalRow2;
+layout(std140) uniform Instances {
+    vec4 instanceRows[7 * 128];
+};
 uniform mat4 projection;
 uniform vec4 lightPosition; // eye space
 uniform vec4 lightAmbient;
@@ -1004,14 +1022,24 @@ const vec3 materialSpecular = vec3(0.0);
 const vec3 sceneAmbient = vec3(0.2);
 
 void main() {
-    vec4 eye = vec4(dot(modelview0, position), dot(modelview1, position),
-                    dot(modelview2, position), position.w);
+    vec4 eye = position;
+    vec3 n = normal;
+    vec4 given = colour;
+    float switchesGiven = flags;
+    if (flags < 0.0) {
+        int at = gl_InstanceID * 7;
+        eye = vec4(dot(instanceRows[at], position), dot(instanceRows[at + 1], position),
+                   dot(instanceRows[at + 2], position), position.w);
+        n = vec3(dot(instanceRows[at + 3].xyz, normal), dot(instanceRows[at + 4].xyz, normal),
+                 dot(instanceRows[at + 5].xyz, normal));
+        switchesGiven = instanceRows[at + 3].w;
+        given = instanceRows[at + 6];
+    }
     gl_Position = projection * eye;
     gl_PointSize = pointSize;
-    int f = int(flags + 0.5);
+    int f = int(switchesGiven + 0.5);
     if ((f & 1) != 0) {
         // Per vertex, as GL lights: the normal as transformed, unit length only on request.
-        vec3 n = vec3(dot(normalRow0, normal), dot(normalRow1, normal), dot(normalRow2, normal));
         if ((f & 2) != 0) n = normalize(n);
         vec3 toLight = lightPosition.w == 0.0
             ? normalize(lightPosition.xyz)
@@ -1023,7 +1051,7 @@ void main() {
         if (facing > 0.0) lit += lightSpecular.rgb * materialSpecular;
         frontColour = vec4(clamp(lit, 0.0, 1.0), 1.0);
     } else {
-        frontColour = clamp(colour, 0.0, 1.0);
+        frontColour = clamp(given, 0.0, 1.0);
     }
     coord0 = texCoord0.xyw;
     coord1 = texCoord1.xyw;
@@ -1096,18 +1124,10 @@ bool linkProgram(int which, std::string& error) {
     const GLuint p = State.program[which] = es.CreateProgram();
     es.AttachShader(p, State.vertexShader);
     es.AttachShader(p, State.fragmentShader[which]);
-    const std::pair<GLuint, const char*> attributes[] = {{PositionAttribute, "position"},
-                                                         {NormalAttribute, "normal"},
-                                                         {ColourAttribute, "colour"},
-                                                         {TexCoordAttribute, "texCoord0"},
-                                                         {TexCoordAttribute + 1, "texCoord1"},
-                                                         {FlagsAttribute, "flags"},
-                                                         {ModelviewAttribute, "modelview0"},
-                                                         {ModelviewAttribute + 1, "modelview1"},
-                                                         {ModelviewAttribute + 2, "modelview2"},
-                                                         {NormalMatrixAttribute, "normalRow0"},
-                                                         {NormalMatrixAttribute + 1, "normalRow1"},
-                                                         {NormalMatrixAttribute + 2, "normalRow2"}};
+    const std::pair<GLuint, const char*> attributes[] = {
+        {PositionAttribute, "position"},      {NormalAttribute, "normal"},
+        {ColourAttribute, "colour"},          {TexCoordAttribute, "texCoord0"},
+        {TexCoordAttribute + 1, "texCoord1"}, {FlagsAttribute, "flags"}};
     for (const auto& [index, name] : attributes)
         es.BindAttribLocation(p, index, name);
     es.LinkProgram(p);
@@ -1128,6 +1148,8 @@ bool linkProgram(int which, std::string& error) {
     u.lightDiffuse = es.GetUniformLocation(p, "lightDiffuse");
     u.lightSpecular = es.GetUniformLocation(p, "lightSpecular");
     u.pointSize = es.GetUniformLocation(p, "pointSize");
+    const GLuint block = es.GetUniformBlockIndex(p, "Instances");
+    if (block != gles::INVALID_INDEX) es.UniformBlockBinding(p, block, 0);
     es.UseProgram(p);
     const int slots = which == SlotsProgram ? Slots : 1;
     for (int slot = 0; slot < slots; ++slot)
@@ -1174,10 +1196,6 @@ void makeBuffers() {
         attribute(TexCoordAttribute + GLuint(unit), 4, stride,
                   offsetof(Vertex, texCoord) + size_t(unit) * 4 * sizeof(float));
     attribute(FlagsAttribute, 1, stride, offsetof(Vertex, flags));
-    for (GLuint row = 0; row < 3; ++row) {
-        es.VertexAttrib4f(ModelviewAttribute + row, row == 0, row == 1, row == 2, 0.0f);
-        es.VertexAttrib4f(NormalMatrixAttribute + row, row == 0, row == 1, row == 2, 0.0f);
-    }
 
     es.BindVertexArray(State.staticArray);
     es.BindBuffer(gles::ARRAY_BUFFER, State.staticBuffer);
@@ -1187,15 +1205,12 @@ void makeBuffers() {
     for (int unit = 0; unit < Units; ++unit)
         attribute(TexCoordAttribute + GLuint(unit), 2, staticStride,
                   offsetof(StaticVertex, texCoord) + size_t(unit) * 2 * sizeof(float));
-    for (GLuint index : {GLuint(ColourAttribute), GLuint(FlagsAttribute)}) {
-        es.EnableVertexAttribArray(index);
-        es.VertexAttribDivisor(index, 1);
-    }
-    for (GLuint row = 0; row < 3; ++row)
-        for (GLuint index : {ModelviewAttribute + row, NormalMatrixAttribute + row}) {
-            es.EnableVertexAttribArray(index);
-            es.VertexAttribDivisor(index, 1);
-        }
+    // Off here, so the shader reads the generic value: below zero, "per instance".
+    es.VertexAttrib4f(FlagsAttribute, -1.0f, 0.0f, 0.0f, 1.0f);
+    GLint alignment = 0;
+    es.GetIntegerv(gles::UNIFORM_BUFFER_OFFSET_ALIGNMENT, &alignment);
+    // Any power of two up to 2 KB divides a block's 14,336 bytes.
+    State.blockAlignment = alignment > 0 && alignment <= 2048 ? size_t(alignment) : 256;
     State.applied.vertexArray = State.staticArray;
     State.applied.arrayBuffer = State.staticBuffer;
 }
@@ -1288,7 +1303,7 @@ std::vector<Matrix>& changingStack() {
         State.inverseDirty = true;
         return State.stacks[ProjectionStack];
     case GL_TEXTURE:
-        State.transformDirty = true;
+        State.textureDirty = true;
         return State.stacks[size_t(TextureStack + State.activeUnit)];
     default:
         State.transformDirty = true;
@@ -1299,6 +1314,22 @@ std::vector<Matrix>& changingStack() {
 void multiplyCurrent(const Matrix& m) {
     Matrix& top = changingStack().back();
     top = multiply(top, m);
+}
+
+// The current matrix times one whose last row is (0, 0, 0, 1) and whose
+// upper 3x3 is `r` (column-major) and last column `t`: the translations,
+// rotations and scalings the scene makes thousands of a frame.
+void multiplyCurrentAffine(const double r[9], const double t[3]) {
+    Matrix& top = changingStack().back();
+    const Matrix a = top;
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 3; ++column)
+            top[size_t(column * 4 + row)] = a[size_t(row)] * r[column * 3] +
+                                            a[size_t(4 + row)] * r[column * 3 + 1] +
+                                            a[size_t(8 + row)] * r[column * 3 + 2];
+        top[size_t(12 + row)] = a[size_t(row)] * t[0] + a[size_t(4 + row)] * t[1] +
+                                a[size_t(8 + row)] * t[2] + a[size_t(12 + row)];
+    }
 }
 
 // The layer's own OpenGL 1.1 entry points, one per table row.
@@ -1373,6 +1404,26 @@ int cachedShape() {
     if (corners.size() < 3) return -1;
     const float* colour = corners[0].colour;
     const bool lit = State.beginFlags & LitFlag;
+    if (State.runShape >= 0 && !(State.dropsClear && colour[3] <= 0.0f)) {
+        // Most often the primitive repeats the one before: compared in place.
+        const Geometry& g = State.geometries[size_t(State.runShape)];
+        if (size_t(g.count) == corners.size()) {
+            const StaticVertex* v = &State.staticVertices[g.start];
+            bool same = true;
+            for (size_t k = 0; same && k < corners.size(); ++k) {
+                const LayerState::Corner& c = corners[k];
+                same = std::memcmp(c.colour, colour, sizeof c.colour) == 0 &&
+                       c.position[3] == 1.0f &&
+                       std::memcmp(c.position, v[k].position, sizeof v[k].position) == 0 &&
+                       (!lit || std::memcmp(c.normal, v[k].normal, sizeof v[k].normal) == 0);
+                for (int unit = 0; same && unit < Units; ++unit)
+                    same = !(State.beginFlags & (Texture0Flag << unit)) ||
+                           std::memcmp(c.texCoord[unit], v[k].texCoord[unit],
+                                       sizeof v[k].texCoord[unit]) == 0;
+            }
+            if (same) return State.runShape;
+        }
+    }
     std::vector<StaticVertex>& shape = State.shape;
     shape.resize(corners.size());
     for (size_t k = 0; k < corners.size(); ++k) {
@@ -1413,17 +1464,6 @@ int cachedShape() {
     return index;
 }
 
-// Whether the last batch is one of stream vertices that a draw of `kind`
-// could join: then it goes there rather than starting a batch of its own.
-bool streamTakes(Kind kind, const DrawKey& key) {
-    if (State.batchCount == 0) return false;
-    const Batch& last = State.batches[State.batchCount - 1];
-    const GLenum mode = kind == Kind::Points  ? gles::POINTS
-                        : kind == Kind::Lines ? GL_LINES
-                                              : GL_TRIANGLES;
-    return last.geometry < 0 && last.mode == mode && joins(last, key);
-}
-
 // A primitive drawn as a run of instances saves taking every vertex into eye
 // space and sending it, but a batch of instances costs more calls than a batch
 // of stream vertices and does not merge with other primitives.
@@ -1441,14 +1481,13 @@ void noteRun(int shape) {
 }
 
 // Whether a cached primitive goes in as an instance: it continues a batch of
-// its instances, or it starts a batch and its runs are long.
-bool instanceTakes(int shape, Kind kind, const DrawKey& key) {
+// its instances, or its runs are long.
+bool instanceTakes(int shape) {
     if (State.batchCount > 0) {
         const Batch& last = State.batches[State.batchCount - 1];
-        if (last.geometry == shape && last.mode == State.primitive && joins(last, key)) return true;
+        if (last.geometry == shape && last.mode == State.primitive) return true;
     }
-    const uint32_t run = std::max(State.geometries[size_t(shape)].lastRun, State.runLength);
-    return run >= LongRun && !streamTakes(kind, key);
+    return std::max(State.geometries[size_t(shape)].lastRun, State.runLength) >= LongRun;
 }
 
 // The primitive's vertices into eye space; under a blend where clear
@@ -1479,11 +1518,10 @@ void KGL_APIENTRY ff_glEnd() {
     if (State.mayInstance) {
         const int shape = cachedShape();
         if (shape == Vanishes) return;
-        unsigned flags = 0;
-        const Kind kind = kindOf(State.primitive);
-        const DrawKey key = currentKey(kind, flags);
         noteRun(shape);
-        if (shape >= 0 && instanceTakes(shape, kind, key)) {
+        if (shape >= 0 && instanceTakes(shape)) {
+            unsigned flags = 0;
+            const DrawKey key = currentKey(kindOf(State.primitive), flags);
             addInstance(shape, State.primitive, key, flags, State.corners[0].colour);
             return;
         }
@@ -1870,11 +1908,11 @@ void rotate(double angle, double x, double y, double z) {
     x /= length, y /= length, z /= length;
     const double radians = angle * 3.14159265358979323846 / 180.0;
     const double c = std::cos(radians), s = std::sin(radians), t = 1.0 - c;
-    Matrix m = identity();
-    m[0] = x * x * t + c, m[4] = x * y * t - z * s, m[8] = x * z * t + y * s;
-    m[1] = y * x * t + z * s, m[5] = y * y * t + c, m[9] = y * z * t - x * s;
-    m[2] = x * z * t - y * s, m[6] = y * z * t + x * s, m[10] = z * z * t + c;
-    multiplyCurrent(m);
+    const double r[9] = {x * x * t + c,     y * x * t + z * s, x * z * t - y * s,
+                         x * y * t - z * s, y * y * t + c,     y * z * t + x * s,
+                         x * z * t + y * s, y * z * t - x * s, z * z * t + c};
+    const double none[3] = {0.0, 0.0, 0.0};
+    multiplyCurrentAffine(r, none);
 }
 
 void KGL_APIENTRY ff_glRotated(GLdouble angle, GLdouble x, GLdouble y, GLdouble z) {
@@ -1886,9 +1924,9 @@ void KGL_APIENTRY ff_glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void KGL_APIENTRY ff_glScalef(GLfloat x, GLfloat y, GLfloat z) {
-    Matrix m = identity();
-    m[0] = x, m[5] = y, m[10] = z;
-    multiplyCurrent(m);
+    const double r[9] = {x, 0.0, 0.0, 0.0, y, 0.0, 0.0, 0.0, z};
+    const double none[3] = {0.0, 0.0, 0.0};
+    multiplyCurrentAffine(r, none);
 }
 
 void KGL_APIENTRY ff_glShadeModel(GLenum mode) {
@@ -1958,9 +1996,9 @@ void KGL_APIENTRY ff_glTexParameterf(GLenum target, GLenum pname, GLfloat param)
 }
 
 void KGL_APIENTRY ff_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
-    Matrix m = identity();
-    m[12] = x, m[13] = y, m[14] = z;
-    multiplyCurrent(m);
+    const double r[9] = {1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+    const double t[3] = {x, y, z};
+    multiplyCurrentAffine(r, t);
 }
 
 void KGL_APIENTRY ff_glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
@@ -2057,7 +2095,7 @@ bool installFixedFunctionLayer(GLESLookup lookup, std::string& error) {
     }
     for (std::vector<Matrix>& stack : State.stacks)
         stack.assign(1, identity());
-    State.transformDirty = State.inverseDirty = true;
+    State.transformDirty = State.textureDirty = State.inverseDirty = true;
     State.vendor = "Kestrion";
     State.renderer = "Kestrion fixed-function layer over " + esString(GL_RENDERER);
     State.version = "1.1 Kestrion fixed-function layer over " + esString(GL_VERSION);

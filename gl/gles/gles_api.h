@@ -17,6 +17,8 @@ using GLintptr = std::ptrdiff_t;
     ES_FUNCTION(void, AttachShader, (GLuint program, GLuint shader))                               \
     ES_FUNCTION(void, BindAttribLocation, (GLuint program, GLuint index, const GLchar* name))      \
     ES_FUNCTION(void, BindBuffer, (GLenum target, GLuint buffer))                                  \
+    ES_FUNCTION(void, BindBufferRange,                                                             \
+                (GLenum target, GLuint index, GLuint buffer, GLintptr offset, GLsizeiptr size))    \
     ES_FUNCTION(void, BindTexture, (GLenum target, GLuint texture))                                \
     ES_FUNCTION(void, BindVertexArray, (GLuint array))                                             \
     ES_FUNCTION(void, BlendFunc, (GLenum sfactor, GLenum dfactor))                                 \
@@ -48,11 +50,13 @@ using GLintptr = std::ptrdiff_t;
     ES_FUNCTION(void, GenTextures, (GLsizei n, GLuint * textures))                                 \
     ES_FUNCTION(void, GenVertexArrays, (GLsizei n, GLuint * arrays))                               \
     ES_FUNCTION(GLenum, GetError, ())                                                              \
+    ES_FUNCTION(void, GetIntegerv, (GLenum pname, GLint * data))                                   \
     ES_FUNCTION(void, GetProgramInfoLog, (GLuint p, GLsizei size, GLsizei * length, GLchar * log)) \
     ES_FUNCTION(void, GetProgramiv, (GLuint program, GLenum pname, GLint * params))                \
     ES_FUNCTION(void, GetShaderInfoLog, (GLuint s, GLsizei size, GLsizei * length, GLchar * log))  \
     ES_FUNCTION(void, GetShaderiv, (GLuint shader, GLenum pname, GLint * params))                  \
     ES_FUNCTION(const GLubyte*, GetString, (GLenum name))                                          \
+    ES_FUNCTION(GLuint, GetUniformBlockIndex, (GLuint program, const GLchar* name))                \
     ES_FUNCTION(GLint, GetUniformLocation, (GLuint program, const GLchar* name))                   \
     ES_FUNCTION(void, LinkProgram, (GLuint program))                                               \
     ES_FUNCTION(void, PixelStorei, (GLenum pname, GLint param))                                    \
@@ -67,6 +71,7 @@ using GLintptr = std::ptrdiff_t;
     ES_FUNCTION(void, Uniform1i, (GLint location, GLint v0))                                       \
     ES_FUNCTION(void, Uniform1f, (GLint location, GLfloat v0))                                     \
     ES_FUNCTION(void, Uniform4fv, (GLint location, GLsizei count, const GLfloat* value))           \
+    ES_FUNCTION(void, UniformBlockBinding, (GLuint program, GLuint block, GLuint binding))         \
     ES_FUNCTION(void, UniformMatrix3fv,                                                            \
                 (GLint location, GLsizei count, GLboolean transpose, const GLfloat* value))        \
     ES_FUNCTION(void, UniformMatrix4fv,                                                            \
@@ -89,6 +94,9 @@ struct GLESCalls {
 namespace gles {
 constexpr GLenum TEXTURE0 = 0x84C0;
 constexpr GLenum ARRAY_BUFFER = 0x8892;
+constexpr GLenum UNIFORM_BUFFER = 0x8A11;
+constexpr GLenum UNIFORM_BUFFER_OFFSET_ALIGNMENT = 0x8A34;
+constexpr GLuint INVALID_INDEX = 0xFFFFFFFFu;
 constexpr GLenum STREAM_DRAW = 0x88E0;
 constexpr GLenum STATIC_DRAW = 0x88E4;
 constexpr GLenum FRAGMENT_SHADER = 0x8B30;
