@@ -1211,6 +1211,11 @@ void makeBuffers() {
     es.GetIntegerv(gles::UNIFORM_BUFFER_OFFSET_ALIGNMENT, &alignment);
     // Any power of two up to 2 KB divides a block's 14,336 bytes.
     State.blockAlignment = alignment > 0 && alignment <= 2048 ? size_t(alignment) : 256;
+    // WebGL refuses any draw of a program whose block has no range bound, even
+    // one that reads none of it: the stream's draws before the first instance.
+    es.BindBuffer(gles::UNIFORM_BUFFER, State.instanceBuffer);
+    es.BufferData(gles::UNIFORM_BUFFER, GLsizeiptr(BlockBytes), nullptr, gles::STREAM_DRAW);
+    es.BindBufferRange(gles::UNIFORM_BUFFER, 0, State.instanceBuffer, 0, GLsizeiptr(BlockBytes));
     State.applied.vertexArray = State.staticArray;
     State.applied.arrayBuffer = State.staticBuffer;
 }
