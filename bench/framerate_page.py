@@ -38,6 +38,7 @@ def measure(browser, server, fragment, seconds, count=False):
              + ("kestrionGL.calls" if count else "0") + ", document.getElementById('canvas').width, "
              "document.getElementById('canvas').height]")
     start = page.evaluate(probe)
+    print(f"   measuring from frame {start[0]}", flush=True)
     time.sleep(seconds)
     page.wait_for(f"kestrionStats.frames >= {start[0] + 3}", "three frames", timeout=900)
     end = page.evaluate(probe)
