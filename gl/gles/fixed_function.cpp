@@ -975,8 +975,10 @@ void addInstance(int geometry, GLenum mode, const DrawKey& key, unsigned flags,
 }
 } // namespace
 
-void forgetFixedFunctionArrays() {
-    flushPending();
+namespace {
+// Drops every cached copy of arrays and primitives; what is drawn next is
+// cached again.
+void forgetCachedGeometry() {
     State.geometries.clear();
     State.geometryIndex.clear();
     State.shapeIndex.clear();
@@ -984,6 +986,12 @@ void forgetFixedFunctionArrays() {
     State.runShape = -1;
     State.staticVertices.clear();
     State.staticUploaded = 0;
+}
+} // namespace
+
+void forgetFixedFunctionArrays() {
+    flushPending();
+    forgetCachedGeometry();
 }
 
 void flushFixedFunctionLayer() {
@@ -2151,12 +2159,7 @@ bool restoreFixedFunctionLayer(std::string& error) {
     State.batchCount = 0;
     State.opaqueRunStart = 0;
     State.streamVertices.clear();
-    State.geometries.clear();
-    State.geometryIndex.clear();
-    State.shapeIndex.clear();
-    State.shapesSeen.clear();
-    State.runShape = -1;
-    State.staticVertices.clear();
+    forgetCachedGeometry();
     State.program[0] = State.program[1] = State.vertexShader = 0;
     State.fragmentShader[0] = State.fragmentShader[1] = 0;
     if (!makeESObjects(error)) return false;
