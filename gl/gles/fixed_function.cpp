@@ -334,10 +334,8 @@ struct LayerState {
     std::unordered_map<uint64_t, int> shapesSeen; // primitives seen once, by hash
     int runShape = -1; // the cached primitive drawn last, and how many times in a row
     uint32_t runLength = 0;
-    std::vector<Corner> runCorners; // the last primitive found to be it, as given
-    unsigned runFlags = 0;          // and the switches it was drawn with
-    std::vector<Vertex> vertices;   // a primitive's vertices in eye space
-    std::vector<Vertex> converted;  // split into independent ones
+    std::vector<Vertex> vertices;  // a primitive's vertices in eye space
+    std::vector<Vertex> converted; // split into independent ones
 
     // Drawn at the next flush, in order.
     std::vector<Vertex> streamVertices;
@@ -1408,7 +1406,6 @@ uint64_t hashShape(const std::vector<StaticVertex>& shape) {
 }
 
 constexpr int Vanishes = -2;
-int findShape();
 
 // The cached copy of the primitive just ended, when it has been drawn before:
 // every vertex in one colour, and the same positions and, where the draw
@@ -1419,32 +1416,9 @@ int cachedShape() {
     const std::vector<LayerState::Corner>& corners = State.corners;
     if (corners.size() < 3) return -1;
     const float* colour = corners[0].colour;
-    if (State.dropsClear && colour[3] <= 0.0f) {
-        bool clear = true;
-        for (const LayerState::Corner& c : corners)
-            clear = clear && std::memcmp(c.colour, colour, sizeof c.colour) == 0;
-        if (clear) return Vanishes;
-    }
-    // Most often the primitive repeats the one before to the last byte.
-    if (State.runShape >= 0 && State.runFlags == State.beginFlags &&
-        State.runCorners.size() == corners.size() &&
-        std::memcmp(State.runCorners.data(), corners.data(),
-                    corners.size() * sizeof(LayerState::Corner)) == 0)
-        return State.runShape;
-    const int shape = findShape();
-    if (shape >= 0) {
-        State.runCorners = corners;
-        State.runFlags = State.beginFlags;
-    }
-    return shape;
-}
-
-int findShape() {
-    const std::vector<LayerState::Corner>& corners = State.corners;
-    const float* colour = corners[0].colour;
     const bool lit = State.beginFlags & LitFlag;
-    if (State.runShape >= 0) {
-        // Or it differs in colour only: compared in place.
+    if (State.runShape >= 0 && !(State.dropsClear && colour[3] <= 0.0f)) {
+        // Most often the primitive repeats the one before: compared in place.
         const Geometry& g = State.geometries[size_t(State.runShape)];
         if (size_t(g.count) == corners.size()) {
             const StaticVertex* v = &State.staticVertices[g.start];
@@ -1480,6 +1454,7 @@ int findShape() {
             else
                 v.texCoord[unit][0] = v.texCoord[unit][1] = 0.0f;
     }
+    if (State.dropsClear && colour[3] <= 0.0f) return Vanishes;
     const uint64_t hash = hashShape(shape);
     const auto known = State.shapeIndex.find(hash);
     if (known != State.shapeIndex.end()) {
@@ -2041,12 +2016,12 @@ void KGL_APIENTRY ff_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
 
 void KGL_APIENTRY ff_glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
     if (!State.inBegin) return; // outside glBegin GL leaves the result undefined
-    LayerState::Corner c;       // every field set below
+    State.corners.emplace_back();
+    LayerState::Corner& c = State.corners.back();
     c.position[0] = x, c.position[1] = y, c.position[2] = z, c.position[3] = 1.0f;
     std::memcpy(c.normal, State.normal, sizeof c.normal);
     std::memcpy(c.colour, State.colour, sizeof c.colour);
     std::memcpy(c.texCoord, State.texCoord, sizeof c.texCoord);
-    State.corners.push_back(c);
 }
 
 void KGL_APIENTRY ff_glVertex2f(GLfloat x, GLfloat y) {
