@@ -267,17 +267,7 @@ def case_races(session):
         raise Failure(f"the damaged race changed the lists: {after}")
 
     # The valid one dropped onto the page, as a drag from the desktop does.
-    with open(race, "rb") as file:
-        payload = json.dumps(list(file.read()))
-    page.evaluate("document.getElementById('notice').hidden = true;"
-                  "(() => { const data = new DataTransfer();"
-                  f"data.items.add(new File([new Uint8Array({payload})], 'Wedge.ast'));"
-                  "document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true}));"
-                  "})()")
-    message = page.wait_for("!document.getElementById('notice').hidden && "
-                            "document.getElementById('notice-text').textContent",
-                            "the dropped race's message")
-    print(f"dropped: {message}")
+    print("dropped: " + drop_file(page, race, "Wedge.ast"))
     options = page.evaluate("[...document.querySelectorAll('.alliance')[1]"
                             ".querySelectorAll('option')].map(o => o.value)")
     if "Wedgeling" not in options:
@@ -594,12 +584,7 @@ def case_beams(session):
     device pixels. The race of green beams is dropped onto the page."""
     race = make_beam_race(WORK)
     page = session.page()
-    with open(race, "rb") as file:
-        payload = json.dumps(list(file.read()))
-    page.evaluate("(() => { const data = new DataTransfer();"
-                  f"data.items.add(new File([new Uint8Array({payload})], 'Beamer.ast'));"
-                  "document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true}));"
-                  "})()")
+    drop_file(page, race, "Beamer.ast")
     page.wait_for("[...document.querySelectorAll('option')].some(o => o.value === 'Beamer')",
                   "the beam race in the lists")
     page.evaluate("location.hash = 'alliance1=Beamer:8&alliance2=Beamer:8'")
