@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // Every call into WebGL crosses from WebAssembly into JavaScript and is
@@ -331,7 +332,7 @@ struct LayerState {
     bool mayInstance = false;                     // the state lets the primitive be an instance
     std::vector<StaticVertex> shape;              // the primitive as a cached copy would hold it
     std::unordered_map<uint64_t, int> shapeIndex; // cached primitives by their hash
-    std::unordered_map<uint64_t, int> shapesSeen; // primitives seen once, by hash
+    std::unordered_set<uint64_t> shapesSeen;      // primitives seen once, by hash
     int runShape = -1; // the cached primitive drawn last, and how many times in a row
     uint32_t runLength = 0;
     std::vector<Vertex> vertices;  // a primitive's vertices in eye space
@@ -1465,7 +1466,7 @@ int cachedShape() {
         return same ? known->second : -1;
     }
     if (State.shapesSeen.size() > 4096) State.shapesSeen.clear();
-    if (State.shapesSeen.emplace(hash, 0).second) return -1;
+    if (State.shapesSeen.insert(hash).second) return -1;
     if (State.staticVertices.size() + shape.size() > StaticVertexLimit) return -1;
     Geometry g;
     g.count = GLsizei(shape.size());
