@@ -225,7 +225,26 @@ Section Uninstall
   !ifdef EXTRA_FILE
     Delete "$INSTDIR\${EXTRA_FILE}"
   !endif
-  Delete "$INSTDIR\${UNINSTALLER}"
+  ; The uninstaller that handed over to this copy may still be ending, and
+  ; its file cannot go until it has: a busy machine gets ten seconds. Run in
+  ; place (an installer removing an earlier one) it cannot delete itself; the
+  ; installer does.
+  GetFullPathName $1 $EXEDIR
+  GetFullPathName $2 $INSTDIR
+  StrCpy $0 0
+  ${If} $1 == $2
+    StrCpy $0 50
+  ${EndIf}
+  ${Do}
+    ClearErrors
+    Delete "$INSTDIR\${UNINSTALLER}"
+    ${IfNot} ${Errors}
+    ${OrIf} $0 >= 50
+      ${Break}
+    ${EndIf}
+    Sleep 200
+    IntOp $0 $0 + 1
+  ${Loop}
   RMDir "$INSTDIR"
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd
