@@ -154,13 +154,20 @@ void uploadEveryTexture() {
         }
 }
 
-// A hidden page gets no animation frames. The battle's clock stands still
-// meanwhile, so that the ships go on from where they were when it shows again.
-EM_BOOL visibilityChanged(int, const EmscriptenVisibilityChangeEvent* event, void*) {
-    if (event->hidden)
+// A hidden page gets no animation frames, and a wallpaper host's pause asks for
+// none. The battle's clock stands still meanwhile, so that the ships go on from
+// where they were when it shows again.
+bool Hidden = false;
+bool Paused = false;
+void holdClockWhileUnseen() {
+    if (Hidden || Paused)
         holdClock();
     else
         releaseClock();
+}
+EM_BOOL visibilityChanged(int, const EmscriptenVisibilityChangeEvent* event, void*) {
+    Hidden = event->hidden;
+    holdClockWhileUnseen();
     return EM_FALSE;
 }
 
@@ -244,19 +251,42 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
 }
 
 // The browser's renderer (WEBGL_debug_renderer_info's, or empty): decides
-// whether the battle's context asks for smooth edges, by the programs' rule.
-EMSCRIPTEN_KEEPALIVE const char* kestrion_renderer(const char* renderer) {
-    Antialias = samplesToAskFor(nullptr, renderer && *renderer ? renderer : nullptr) > 0;
+// whether the battle's context asks for smooth edges, by the programs' rule;
+// `smooth` 0 (the page's setting) leaves them off whatever the renderer.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_renderer(const char* renderer, int smooth) {
+    Antialias = smooth && samplesToAskFor(nullptr, renderer && *renderer ? renderer : nullptr) > 0;
     return answer("");
 }
 
-// One frame of the battle, on one reading of the clock.
-EMSCRIPTEN_KEEPALIVE void kestrion_frame() {
-    if (!Started) return;
+// The frame cap and smooth edges of an address, as JSON (see pageSettingsJson).
+EMSCRIPTEN_KEEPALIVE const char* kestrion_page_settings(const char* fragment) {
+    return answer(pageSettingsJson(parsePageSettings(fragment)));
+}
+
+// A wallpaper host's setting applied to the settings so far (an address
+// fragment), fleets checked against the races of /data/: settingChangeJson.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_host_setting(const char* fragment, const char* name,
+                                                       const char* type, const char* value) {
+    return answer(settingChangeJson(
+        applyHostSetting(fragment, name, type, value, scanRaceCatalogue(DataFolder))));
+}
+
+// A wallpaper host paused (1) or resumed (0) the battle: its clock is held meanwhile.
+EMSCRIPTEN_KEEPALIVE void kestrion_pause(int paused) {
+    Paused = paused != 0;
+    holdClockWhileUnseen();
+}
+
+// One frame of the battle, on one reading of the clock; that reading (the
+// battle's time in milliseconds) for the page's figures.
+EMSCRIPTEN_KEEPALIVE uint32_t kestrion_frame() {
+    if (!Started) return 0;
     FrameReading = platformClock();
     InFrame = true;
     RunFrame();
+    const uint32_t battleTime = clockNow();
     InFrame = false;
+    return battleTime;
 }
 
 // After webglcontextrestored: the layer's shaders and buffers made again and
