@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
   page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost, soak, sky, beams,
-                           wallpaper, wallpaper_pace)
+                           wallpaper, wallpaper_pace, wallpaper_package)
 The wallpaper cases open the wallpaper folder from the disk (file://), with no server.
-Environment: WEB_SITE (build/web), WEB_WALLPAPER (build/wallpaper), E2E_INSPECT (kestrion-e2e-inspect),
+Environment: WEB_SITE (build/web), WEB_WALLPAPER (build/wallpaper), WEB_PACKAGES (build/packages,
+for wallpaper_package), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
 import json
@@ -13,6 +14,7 @@ import signal
 import subprocess
 import sys
 import time
+import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from devtools import CHROMIUM, COUNT_WEBGL, Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
@@ -712,6 +714,75 @@ def case_wallpaper_pace(session):
         raise Failure(f"the caps let {engine:.1f} and {lively:.1f} frames a second through")
     if free <= 31 or again <= 31:
         print("(uncapped the page drew no more than 31 frames a second here: the caps were not tested hard)")
+
+
+def check_fields(name, found, expected):
+    """Each field of `expected` in `found` with that value (or of that type)."""
+    for field, value in expected.items():
+        have = found.get(field)
+        if isinstance(value, type) and isinstance(have, value):
+            continue
+        if have != value:
+            raise Failure(f"{name}: {field} is {have!r}, not {value!r}")
+
+
+def case_wallpaper_package(session):
+    """The zip scripts/package writes: the hosts' JSON files at its top hold the
+    fields each host reads, the files they name are in it and are pictures of
+    the kind asked for, and its page, unpacked, runs from file:// and takes the
+    defaults of its own settings files."""
+    zips = glob.glob(os.path.join(os.environ["WEB_PACKAGES"], "Kestrion-*-wallpaper.zip"))
+    if len(zips) != 1:
+        raise Failure(f"not one wallpaper zip in {os.environ['WEB_PACKAGES']}: {zips}; run scripts/package")
+    version = os.path.basename(zips[0])[len("Kestrion-"):-len("-wallpaper.zip")]
+    folder = os.path.join(WORK, "Wallpaper folder")  # a blank in the path, as on many desktops
+    with zipfile.ZipFile(zips[0]) as archive:
+        archive.extractall(folder)
+        names = set(archive.namelist())
+
+    def read(name):
+        if name not in names:
+            raise Failure(f"{name} is not at the top of {zips[0]}")
+        with open(os.path.join(folder, name), encoding="utf-8") as file:
+            return json.load(file)
+
+    def picture(name, kinds):
+        with open(os.path.join(folder, name), "rb") as file:
+            head = file.read(8)
+        if not any(head.startswith(magic) for magic in kinds):
+            raise Failure(f"{name} is not a {' or '.join(str(k) for k in kinds)} picture")
+
+    lively = read("LivelyInfo.json")
+    check_fields("LivelyInfo.json", lively, {
+        "AppVersion": str, "Title": f"Kestrion {version}", "Desc": str, "Author": str, "License": "MIT",
+        "Contact": str, "Type": 1, "FileName": "index.html", "Preview": "preview.gif",
+        "Thumbnail": "preview.png", "Arguments": "--pause-event true"})
+    engine = read("project.json")
+    check_fields("project.json", engine, {"type": "web", "file": "index.html", "title": f"Kestrion {version}",
+                                          "preview": "preview.gif"})
+    picture("preview.gif", [b"GIF89a", b"GIF87a"])
+    picture("preview.png", [b"\x89PNG\r\n\x1a\n"])
+    lively_settings = read("LivelyProperties.json")
+    engine_settings = engine["general"]["properties"]
+    kinds = {"alliance1": ("textbox", "textinput"), "alliance2": ("textbox", "textinput"),
+             "fps": ("slider", "slider"), "smooth": ("checkbox", "bool")}
+    for name, (lively_kind, engine_kind) in kinds.items():
+        check_fields(f"LivelyProperties.json {name}", lively_settings.get(name, {}), {"type": lively_kind})
+        check_fields(f"project.json {name}", engine_settings.get(name, {}), {"type": engine_kind})
+        if lively_settings[name]["value"] != engine_settings[name]["value"]:
+            raise Failure(f"the hosts' defaults of {name} differ")
+    for settings in (lively_settings["fps"], engine_settings["fps"]):
+        check_fields("the frame-rate slider", settings, {"min": 15, "max": 61})
+
+    # Unpacked, from the disk: the hosts' defaults, given as Lively gives them, fly.
+    page = session.page(url="file://" + os.path.join(folder, "index.html"))
+    wait_running(page)
+    for name, setting in lively_settings.items():
+        page.evaluate(lively_calls(name, setting["value"]))
+    sides = [sum(int(entry.split(":")[1]) for entry in lively_settings[f"alliance{k}"]["value"].split(","))
+             for k in (1, 2)]
+    wait_ships(page, sides, "the defaults of LivelyProperties.json")
+    print(f"{zips[0]}: the page runs from {folder} with {page.evaluate('location.hash')}")
 
 
 def main():
