@@ -19,7 +19,7 @@ target_link_options(
   -sMIN_WEBGL_VERSION=2
   -sMAX_WEBGL_VERSION=2
   -sEXPORTED_RUNTIME_METHODS=FS,ccall
-  -sEXPORTED_FUNCTIONS=_kestrion_races,_kestrion_read_address,_kestrion_check_fleets,_kestrion_renderer,_kestrion_start,_kestrion_frame,_kestrion_resize,_kestrion_add_race,_kestrion_restore,_kestrion_memory,_kestrion_page_settings,_kestrion_host_setting,_kestrion_pause)
+  -sEXPORTED_FUNCTIONS=_kestrion_races,_kestrion_read_address,_kestrion_check_fleets,_kestrion_renderer,_kestrion_start,_kestrion_frame,_kestrion_resize,_kestrion_add_race,_kestrion_restore,_kestrion_memory,_kestrion_page_settings,_kestrion_host_setting,_kestrion_pause,_kestrion_frame_due)
 
 # The page's own files beside the program.
 set(KESTRION_WEB_PAGE index.html page.css page.js)

@@ -60,3 +60,9 @@ uint32_t frameCapWaitMs(const FrameCap& cap, uint32_t now) {
     const uint32_t longest = cap.periodUs / 1000 + 1;
     return std::min(wait, longest);
 }
+
+bool frameCapTakes(FrameCap& cap, uint32_t now, uint32_t earlyMs) {
+    if (frameCapWaitMs(cap, now) > earlyMs) return false;
+    frameCapDrawn(cap, now);
+    return true;
+}

@@ -53,3 +53,9 @@ void frameCapDrawn(FrameCap& cap, uint32_t now);
 
 // Milliseconds to wait at `now` before the next frame may be drawn; 0: now.
 uint32_t frameCapWaitMs(const FrameCap& cap, uint32_t now);
+
+// For frames that cannot wait (a browser's animation frames): whether the one
+// at `now` is drawn, counted as drawn when it is. One up to `earlyMs` before
+// its time is on time, since such frames come with some jitter; the frames
+// drawn still keep to the cap over time.
+bool frameCapTakes(FrameCap& cap, uint32_t now, uint32_t earlyMs);

@@ -18,6 +18,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/run_start.h"
+#include "shell/saver_rules.h"
 #include "shell/web_fleets.h"
 
 #include <emscripten/emscripten.h>
@@ -154,6 +155,11 @@ void uploadEveryTexture() {
         }
 }
 
+// The page's frame-rate cap over the animation frames; one up to 2 ms early
+// is on time.
+FrameCap PageFrameCap;
+constexpr uint32_t AnimationFrameJitterMs = 2;
+
 // A hidden page gets no animation frames, and a wallpaper host's pause asks for
 // none. The battle's clock stands still meanwhile, so that the ships go on from
 // where they were when it shows again.
@@ -269,6 +275,14 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_host_setting(const char* fragment, con
                                                        const char* type, const char* value) {
     return answer(settingChangeJson(
         applyHostSetting(fragment, name, type, value, scanRaceCatalogue(DataFolder))));
+}
+
+// Whether the animation frame at `now` (its time in milliseconds) is drawn
+// under a cap of `fps` frames a second (0: every one); the others are let pass.
+EMSCRIPTEN_KEEPALIVE int kestrion_frame_due(double now, int fps) {
+    if (fps <= 0) return 1;
+    if (PageFrameCap.periodUs != makeFrameCap(fps).periodUs) PageFrameCap = makeFrameCap(fps);
+    return frameCapTakes(PageFrameCap, static_cast<uint32_t>(now), AnimationFrameJitterMs);
 }
 
 // A wallpaper host paused (1) or resumed (0) the battle: its clock is held meanwhile.

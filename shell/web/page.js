@@ -564,7 +564,6 @@
   let hostCap = 0; // a wallpaper host's own frame-rate limit, 0 for none
   let paused = false;
   let frameScheduled = false;
-  let nextFrameAt = 0;
 
   // The address's parts other than the fleets (fps=, smooth=, and any other).
   function withOtherSettings(fragment) {
@@ -589,16 +588,10 @@
     return caps.length ? Math.min(...caps) : 0;
   }
   // Under a cap, animation frames that come too early are let pass: nothing is
-  // drawn and no timer runs. A frame up to 2 ms early is on time (animation
-  // frames jitter); each frame drawn moves the next one on by the interval, so
-  // over time the frames never outrun the cap.
+  // drawn and no timer runs (the program keeps the schedule, as for --fps).
   function skippedForCap(now) {
     const cap = frameCap();
-    if (!cap) return false;
-    const interval = 1000 / cap;
-    if (now < nextFrameAt - 2) return true;
-    nextFrameAt = now - nextFrameAt > interval ? now + interval : nextFrameAt + interval;
-    return false;
+    return cap > 0 && !program._kestrion_frame_due(now, cap);
   }
   function requestFrame() {
     if (frameScheduled || paused || !running) return;

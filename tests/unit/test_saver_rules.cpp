@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -86,4 +87,34 @@ TEST(SaverRules, FrameCapKeepsTheRateAcrossTheClockWrap) {
     frameCapDrawn(cap, 5000);
     EXPECT_EQ(frameCapWaitMs(cap, 5000), 50u);
     EXPECT_EQ(frameCapWaitMs(cap, 5050), 0u);
+}
+
+// Animation frames cannot wait: under a cap the early ones are let pass. At a
+// display's rate with a millisecond of jitter either way, the frames drawn over
+// ten seconds keep to the cap, and a cap at or above the display's rate lets
+// every frame through.
+TEST(SaverRules, AnimationFramesUnderACapKeepToItDespiteJitter) {
+    const struct {
+        double displayHz;
+        int fps;
+        int fewest, most; // frames drawn in ten seconds
+    } cases[] = {{60, 30, 298, 301},  {60, 45, 445, 451},  {60, 60, 598, 601},
+                 {144, 60, 595, 601}, {144, 30, 298, 301}, {60, 15, 149, 151}};
+    for (const auto& c : cases) {
+        FrameCap cap = makeFrameCap(c.fps);
+        int drawn = 0, longestRun = 0, run = 0;
+        for (int k = 0; k < int(10 * c.displayHz); ++k) {
+            const double jitter = (k * 7919 % 3) - 1.0; // -1, 0 or +1 ms
+            const uint32_t now = 5000 + uint32_t(k * 1000.0 / c.displayHz + jitter);
+            const bool taken = frameCapTakes(cap, now, 2);
+            drawn += taken;
+            run = taken ? run + 1 : 0;
+            longestRun = std::max(longestRun, run);
+        }
+        EXPECT_GE(drawn, c.fewest) << c.displayHz << " Hz, cap " << c.fps;
+        EXPECT_LE(drawn, c.most) << c.displayHz << " Hz, cap " << c.fps;
+        if (c.fps * 2 <= c.displayHz) {
+            EXPECT_EQ(longestRun, 1) << "frames back to back";
+        }
+    }
 }
