@@ -129,13 +129,13 @@ void deleteRaceTextures() {
 }
 
 // Every texture of the battle again from the pixels the effects and races
-// keep, into a context the browser gave back.
-void uploadEveryTexture() {
+// keep, and the backdrop at its level from the data set, into a context the
+// browser gave back. False when the backdrop cannot be read again.
+bool uploadEveryTexture() {
     if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
+    if (!uploadBackdropAgain()) return false;
     for (int i = 0; i < Effects.explosionFrameCount; ++i)
         uploadRgbaTexture(Effects.explosionTextures[i], Effects.explosionFrames[i]);
-    for (int i = 0; i < BackgroundImageCount; ++i)
-        uploadRgbTexture(BackgroundTextures[i], Effects.backgroundImages[i]);
     const std::pair<uint32_t, const TextureImage*> singles[] = {
         {Effects.shieldTexture, &Effects.shieldImage},
         {Effects.blastTexture, &Effects.blastImage},
@@ -153,6 +153,7 @@ void uploadEveryTexture() {
             if (race.projectileImage)
                 uploadRgbaTexture(race.projectileTexture, *race.projectileImage);
         }
+    return true;
 }
 
 // The page's frame-rate cap over the animation frames; one up to 2 ms early
@@ -251,6 +252,9 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     if (result != ContextSetUp::Ready)
         return answer(Message.empty() ? "cannot set up WebGL 2 on the page" : Message);
     reshapeScene(ScreenWidth, ScreenHeight);
+    // The data set stays in the page's file system: the backdrop's pixel
+    // copies are read from it again when needed instead of kept.
+    releaseBackdropPixels();
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, visibilityChanged);
     Started = true;
     return answer("");
@@ -311,7 +315,8 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_restore() {
     std::string error;
     if (!restoreFixedFunctionLayer(error))
         return answer("the battle cannot draw again on the WebGL 2 it was given back: " + error);
-    uploadEveryTexture();
+    if (!uploadEveryTexture())
+        return answer("the sky's pictures cannot be read again from the data set");
     return answer("");
 }
 
