@@ -202,6 +202,7 @@ case_bad_options() {
         "--data $data/missing|data folder $data/missing does not exist"
         "--data $data/no-effects|has no Explosion.as"
         "--speed 3|unknown option \"--speed\""
+        "--wallpaper --x11|on X11, -root draws the battle on the desktop"
     )
     local entry
     for entry in "${cases[@]}"; do
@@ -236,6 +237,63 @@ case_bad_options() {
     expect_exit "$STARTED_PID" 0 "kestrion with a damaged race file"
     grep -qF "cannot load the race files or Explosion.as in $data/damaged/" "$CASE_DIR/damaged.log" ||
         fail "a damaged race file gave [$(cat "$CASE_DIR/damaged.log")]"
+}
+
+# --saver for X11 idle tools, on two RandR monitors side by side with the
+# right one primary: the battle fills the primary at its size, the left one is
+# black, the pointer is hidden and grabbed. A twitch of the pointer leaves it
+# running; a real move, a key or a click ends it with exit code 0.
+case_saver_on_two_monitors() {
+    pick_races
+    start_xvfb "$CASE_DIR" 1600x600x24
+    if ! xrandr --setmonitor left 800/211x600/159+0+0 none >>"$CASE_DIR/xrandr.log" 2>&1 ||
+        ! xrandr --setmonitor '*right' 800/211x600/159+800+0 screen >>"$CASE_DIR/xrandr.log" 2>&1; then
+        fail "xrandr cannot make two monitors; see $CASE_DIR/xrandr.log"
+    fi
+    # A grey desktop, so that a monitor the saver leaves uncovered shows.
+    xsetroot -solid grey50 || fail "xsetroot cannot paint the desktop"
+    local how
+    for how in motion key click; do
+        xdotool mousemove 400 300
+        start "$CASE_DIR/saver-$how.log" "$LINUX_PROGRAM" --saver \
+            --alliance1 "$RACE_A:4" --alliance2 "$RACE_B:4"
+        local pid=$STARTED_PID
+        await_window "$START_SECONDS" Kestrion "$pid" "$CASE_DIR/saver-$how.log"
+        if [ $how = motion ]; then
+            xwininfo -name Kestrion >"$CASE_DIR/window.txt"
+            grep -q 'Absolute upper-left X: *800' "$CASE_DIR/window.txt" &&
+                grep -q 'Width: 800' "$CASE_DIR/window.txt" ||
+                fail "the battle is not on the primary monitor; see $CASE_DIR/window.txt"
+            # The left monitor black in every capture, the battle on the right in one of six.
+            local try battle=no
+            for try in 1 2 3 4 5 6; do
+                xwd -root -silent >"$CASE_DIR/root.xwd" || fail "xwd cannot read the screen"
+                convert "$CASE_DIR/root.xwd" "$CASE_DIR/root-$try.png"
+                convert "$CASE_DIR/root.xwd" -crop 800x600+0+0 +repage "$CASE_DIR/left.ppm"
+                convert "$CASE_DIR/root.xwd" -crop 800x600+800+0 +repage "$CASE_DIR/right.ppm"
+                expect_eq "$(convert "$CASE_DIR/left.ppm" -format '%[fx:maxima]' info:)" 0 \
+                    "the brightest value on the left monitor (see $CASE_DIR/root-$try.png)"
+                if "$E2E_INSPECT" picture "$CASE_DIR/right.ppm" "$LINUX_DATA/Explosion.as" \
+                    >"$CASE_DIR/right-$try.check" 2>&1; then
+                    battle=yes
+                    break
+                fi
+            done
+            [ $battle = yes ] || fail "the primary monitor shows no battle; see $CASE_DIR/root-*.png"
+            xdotool mousemove 403 302
+            sleep 1 # time enough to end, were a twitch wrongly taken for a move
+            alive "$pid" || fail "a 3-pixel twitch of the pointer ended the saver"
+            xdotool mousemove 1200 300
+        elif [ $how = key ]; then
+            xdotool key a
+        else
+            xdotool click 1
+        fi
+        expect_exit "$pid" 0 "kestrion --saver after a $how"
+    done
+    start "$CASE_DIR/saver-term.log" "$LINUX_PROGRAM" --saver
+    await_window "$START_SECONDS" Kestrion "$STARTED_PID" "$CASE_DIR/saver-term.log"
+    stop_within_a_second "$STARTED_PID" TERM "kestrion --saver"
 }
 
 # as_saver_user COMMAND...: runs COMMAND as the daemon's user, with its HOME.
