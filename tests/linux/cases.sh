@@ -388,25 +388,36 @@ SETTINGS
 # The .deb of scripts/package: its metadata and files, and the kestrion
 # unpacked from it with dpkg-deb -x, run from another folder with no data
 # option, finds the data set at ../share/kestrion and draws its fleets.
-case_deb_package() {
+# deb_file: the .deb of scripts/package.
+deb_file() {
     local deb="$LINUX_PACKAGES/kestrion_${LINUX_VERSION}_amd64.deb"
     [ -f "$deb" ] || fail "no $deb; run scripts/package first"
+    echo "$deb"
+}
+
+case_deb_package() {
+    local deb
+    deb=$(deb_file)
     dpkg-deb --info "$deb" >"$CASE_DIR/info.txt" || fail "dpkg-deb cannot read $deb"
     local field
     for field in "Package: kestrion" "Version: $LINUX_VERSION" "Architecture: amd64" \
-        "Section: x11" "Maintainer: Kestrion developers"; do
+        "Section: x11" "Maintainer: Kestrion developers <kestrion@users.noreply.github.com>"; do
         grep -qx " $field" "$CASE_DIR/info.txt" || fail "$deb has no \"$field\"; see $CASE_DIR/info.txt"
     done
     local depends
     depends=$(sed -n 's/^ Depends: //p' "$CASE_DIR/info.txt")
-    for field in libgl1 libglu1-mesa libx11-6 libstdc++6 libc6; do
+    for field in libgl1 libglu1-mesa libegl1 libx11-6 libstdc++6 libc6; do
         tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF -- "$field" ||
             fail "$deb does not depend on $field: $depends"
     done
     grep -q '^ Homepage:' "$CASE_DIR/info.txt" && fail "$deb names a homepage"
     dpkg-deb --contents "$deb" | awk '{print $NF}' >"$CASE_DIR/contents.txt"
     for field in ./usr/bin/kestrion ./usr/bin/kestrion-forge ./usr/share/kestrion/Explosion.as \
-        ./usr/share/xscreensaver/config/kestrion.xml; do
+        ./usr/share/xscreensaver/config/kestrion.xml ./usr/share/man/man6/kestrion.6.gz \
+        ./usr/share/man/man1/kestrion-forge.1.gz ./usr/share/doc/kestrion/changelog.gz \
+        ./usr/share/applications/io.github.kestrion.Kestrion.desktop \
+        ./usr/share/metainfo/io.github.kestrion.Kestrion.metainfo.xml \
+        ./usr/share/icons/hicolor/256x256/apps/kestrion.png; do
         grep -qx -- "$field" "$CASE_DIR/contents.txt" || fail "$deb has no $field"
     done
     compgen -G "$LINUX_DATA/*.ast" >/dev/null || fail "no race files in $LINUX_DATA"
@@ -431,6 +442,43 @@ case_deb_package() {
         fail "no screenshot of the unpacked kestrion shows the battle"
     xdotool key Escape
     expect_exit "$pid" 0 "the unpacked kestrion after Escape"
+}
+
+# The .deb as Debian's own checks see it: lintian reports no error and no
+# warning; the menu entry validates, and so does the software centres'
+# description with the files it names (the menu entry, the icon); each
+# manual page names the package's version and every option of its --help.
+case_deb_lintian() {
+    local deb tool
+    deb=$(deb_file)
+    for tool in lintian desktop-file-validate appstreamcli; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed; run scripts/setup"
+    done
+    lintian --fail-on error,warning --pedantic --display-info "$deb" >"$CASE_DIR/lintian.txt" 2>&1 ||
+        fail "lintian finds fault with $deb: $(grep -E '^[EW]:' "$CASE_DIR/lintian.txt" | head -20)"
+    say "lintian: $(grep -c '^[IP]:' "$CASE_DIR/lintian.txt") infos and pedantic notes, see $CASE_DIR/lintian.txt"
+
+    local root="$CASE_DIR/unpacked"
+    dpkg-deb -x "$deb" "$root" || fail "dpkg-deb cannot unpack $deb"
+    desktop-file-validate "$root"/usr/share/applications/*.desktop >"$CASE_DIR/desktop.txt" 2>&1
+    [ ! -s "$CASE_DIR/desktop.txt" ] || fail "the menu entry is not valid: $(cat "$CASE_DIR/desktop.txt")"
+    appstreamcli validate-tree --no-net "$root" >"$CASE_DIR/appstream.txt" 2>&1 ||
+        fail "the metainfo is not valid: $(cat "$CASE_DIR/appstream.txt")"
+
+    local program page option
+    for program in kestrion kestrion-forge; do
+        page=$(find "$root/usr/share/man" -name "$program.[16].gz")
+        [ -n "$page" ] || fail "no manual page of $program"
+        # Wide and in ASCII, so that no option is broken over a line or hyphenated.
+        LC_ALL=C MANWIDTH=1000 man -l "$page" >"$CASE_DIR/$program.man" 2>&1
+        grep -q "kestrion $LINUX_VERSION" "$CASE_DIR/$program.man" ||
+            fail "the manual page of $program does not name version $LINUX_VERSION"
+        for option in $("$root/usr/bin/$program" --help | grep -oE '(^| )--?[a-z][a-z0-9-]+' | sort -u); do
+            option=${option# }
+            grep -qe "$option" "$CASE_DIR/$program.man" ||
+                fail "the manual page of $program does not describe $option from its --help"
+        done
+    done
 }
 
 # bench_run LOG_NAME UNPACED FRAMES OPTIONS...: kestrion for FRAMES frames with
