@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -336,6 +338,29 @@ TEST_F(DataSet, BackgroundTilesJoinIntoOnePanoramaWithoutSeamsOrRepeats) {
             EXPECT_GT(meanFrameDifference(bg[static_cast<size_t>(i)], bg[static_cast<size_t>(j)]),
                       2.0)
                 << i << " and " << j;
+}
+
+// A star's light has faded out before the edge of the square it is painted
+// in, so that at no size does a square show around it: at 800 x 600, at the
+// tiles' own texels, at 3840 x 2160 and at twice that.
+TEST(ForgeBackdrop, StarsFadeToBlackWithinTheSquareTheyArePaintedIn) {
+    for (const bool glint : {true, false})
+        for (const float pixelsPerUnit : {200.0f, 768.0f, 960.0f, 1920.0f}) {
+            const Canvas star = paintBackdropStar(glint, pixelsPerUnit);
+            float border = 0.0f, peak = 0.0f;
+            for (int y = 0; y < star.height; ++y)
+                for (int x = 0; x < star.width; ++x) {
+                    const float* p = pixelAt(star, x, y);
+                    const float brightest = std::max({p[0], p[1], p[2]});
+                    peak = std::max(peak, brightest);
+                    if (x == 0 || y == 0 || x == star.width - 1 || y == star.height - 1)
+                        border = std::max(border, brightest);
+                }
+            const std::string what =
+                (glint ? "glint star at " : "plain star at ") + std::to_string(pixelsPerUnit);
+            EXPECT_GT(peak, 0.5f) << what;
+            EXPECT_LT(border, 0.5f / 255.0f) << what << ": the square's edge shows";
+        }
 }
 
 TEST_F(DataSet, GeneratingAgainGivesTheSameBytes) {
