@@ -569,9 +569,12 @@
   let paused = false;
   let frameScheduled = false;
 
-  // The address's parts other than the fleets (fps=, smooth=, and any other).
+  // The fleets' fragment with the address's other parts (fps=, smooth=, any
+  // other) that it does not hold itself.
   function withOtherSettings(fragment) {
-    const others = location.hash.slice(1).split('&').filter((part) => part && !/^alliance[12](=|$)/.test(part));
+    const keyOf = (part) => part.split('=')[0];
+    const own = new Set(['alliance1', 'alliance2', ...fragment.split('&').map(keyOf)]);
+    const others = location.hash.slice(1).split('&').filter((part) => part && !own.has(keyOf(part)));
     return [fragment, ...others].join('&');
   }
   // The address's frame cap at once; smooth edges need a new WebGL context, so
