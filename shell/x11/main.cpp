@@ -17,6 +17,9 @@
 #include "shell/linux_options.h"
 #include "shell/run_start.h"
 #include "shell/x11/x11_shell.h"
+#ifdef KESTRION_WAYLAND
+#include "shell/wayland/wayland_shell.h"
+#endif
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
@@ -312,6 +315,12 @@ int main(int argc, char** argv) {
     readBenchHooks(msSinceProcessStart);
     catchStopSignals();
 
+#ifdef KESTRION_WAYLAND
+    if (waylandFirst(run.options, std::getenv("WAYLAND_DISPLAY"))) {
+        const int code = runWaylandProgram(run.options, StopRequested);
+        if (code != WaylandUnreachable) return code;
+    }
+#endif
     run.display = XOpenDisplay(nullptr);
     if (!run.display) return complain("cannot open the X display; is DISPLAY set?", 1);
     XSetErrorHandler(recordXError);
