@@ -1,5 +1,6 @@
 # The Wayland front-end of kestrion (shell/wayland, gl/egl), built when the
-# Wayland packages are there: libwayland-client and libwayland-egl linked,
+# Wayland packages are there: libwayland-client, libwayland-egl and
+# libxkbcommon (the keymap, for the window's keys) linked,
 # EGL and OpenGL loaded at run time, the protocol code generated with
 # wayland-scanner from the XML of wayland-protocols and, for layer-shell and
 # the virtual pointer of the tests, of the wlr-protocols folder that Debian
@@ -12,7 +13,7 @@ endif()
 
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)
-  pkg_check_modules(WAYLAND QUIET IMPORTED_TARGET wayland-client wayland-egl)
+  pkg_check_modules(WAYLAND QUIET IMPORTED_TARGET wayland-client wayland-egl xkbcommon)
   pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
 endif()
 find_program(WAYLAND_SCANNER wayland-scanner)
@@ -24,8 +25,8 @@ set(WLR_PROTOCOLS_DIR ${WLR_PROTOCOLS_DIR} CACHE PATH "wlr-protocols XML (layer-
 
 if(NOT WAYLAND_FOUND OR NOT WAYLAND_PROTOCOLS_DIR OR NOT WAYLAND_SCANNER OR
    NOT EXISTS "${WLR_PROTOCOLS_DIR}/wlr-layer-shell-unstable-v1.xml")
-  message(STATUS "Wayland front-end: off (needs libwayland-dev, wayland-protocols and "
-                 "librust-wayland-protocols-dev; run scripts/setup); kestrion is X11 only")
+  message(STATUS "Wayland front-end: off (needs libwayland-dev, libxkbcommon-dev, "
+                 "wayland-protocols and librust-wayland-protocols-dev; run scripts/setup); kestrion is X11 only")
   return()
 endif()
 set(KESTRION_HAVE_WAYLAND ON)

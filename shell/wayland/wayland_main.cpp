@@ -25,6 +25,7 @@
 
 #include <wayland-client.h>
 #include <wayland-egl.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -35,13 +36,13 @@
 #include <memory>
 #include <poll.h>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-// Linux input event codes of the window's keys (layout-independent, as the
-// compositor sends them).
-constexpr uint32_t KeyEscape = 1, KeyQ = 16, KeyF12 = 88;
+// Key codes come as Linux input event codes; the keymap's codes are 8 more.
+constexpr uint32_t XkbCodeOffset = 8;
 constexpr int WindowWidth = 800, WindowHeight = 600;
 
 struct Client;
@@ -101,6 +102,9 @@ struct Client {
     wl_keyboard* keyboard = nullptr;
     wl_pointer* pointer = nullptr;
     wl_touch* touch = nullptr;
+    xkb_context* xkb = nullptr;
+    xkb_keymap* keymap = nullptr; // the compositor's, for the window's keys
+    xkb_state* keyState = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
     std::vector<std::unique_ptr<Surface>> surfaces;
     Surface* pointerOn = nullptr; // the saver surface the pointer entered first
@@ -414,8 +418,38 @@ void nameOutput(Client& client, Output& output) {
 
 // --- input -------------------------------------------------------------------
 
-void keymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) {
+void dropKeymap(Client& client) {
+    if (client.keyState) xkb_state_unref(client.keyState);
+    if (client.keymap) xkb_keymap_unref(client.keymap);
+    client.keyState = nullptr;
+    client.keymap = nullptr;
+}
+
+void keymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+    Client& client = *static_cast<Client*>(data);
+    dropKeymap(client);
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && client.xkb) {
+        void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (text != MAP_FAILED) {
+            client.keymap =
+                xkb_keymap_new_from_string(client.xkb, static_cast<const char*>(text),
+                                           XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+            munmap(text, size);
+        }
+        if (client.keymap) client.keyState = xkb_state_new(client.keymap);
+    }
     close(fd);
+}
+
+// The key's symbol without modifiers, as X11's window reads it: q is q with
+// Shift or Caps Lock too.
+xkb_keysym_t plainSymbol(const Client& client, uint32_t code) {
+    if (!client.keyState) return XKB_KEY_NoSymbol;
+    const xkb_keycode_t key = code + XkbCodeOffset;
+    const xkb_layout_index_t layout = xkb_state_key_get_layout(client.keyState, key);
+    const xkb_keysym_t* symbols = nullptr;
+    const int count = xkb_keymap_key_get_syms_by_level(client.keymap, key, layout, 0, &symbols);
+    return count > 0 ? symbols[0] : XKB_KEY_NoSymbol;
 }
 void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
@@ -428,13 +462,20 @@ void key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t code, uint32_t s
         break;
     case RunMode::Wallpaper:
         break;
-    case RunMode::Window:
-        if (code == KeyEscape || code == KeyQ) client.running = false;
-        if (code == KeyF12) ScreenshotWanted = true;
+    case RunMode::Window: {
+        const xkb_keysym_t symbol = plainSymbol(client, code);
+        if (symbol == XKB_KEY_Escape || symbol == XKB_KEY_q) client.running = false;
+        if (symbol == XKB_KEY_F12) ScreenshotWanted = true;
         break;
     }
+    }
 }
-void modifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void modifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched,
+               uint32_t locked, uint32_t group) {
+    Client& client = *static_cast<Client*>(data);
+    if (client.keyState)
+        xkb_state_update_mask(client.keyState, depressed, latched, locked, 0, 0, group);
+}
 void repeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 const wl_keyboard_listener KeyboardListener = {keymap, keyboardEnter, keyboardLeave,
                                                key,    modifiers,     repeatInfo};
@@ -682,6 +723,9 @@ void disconnect(Client& client) {
     client.surfaces.clear();
     releaseEglContext(client.egl);
     UnloadGLBindings();
+    dropKeymap(client);
+    if (client.xkb) xkb_context_unref(client.xkb);
+    client.xkb = nullptr;
     if (client.display) wl_display_disconnect(client.display);
     client.display = nullptr;
     Active = nullptr;
@@ -788,6 +832,7 @@ int runWaylandProgram(const ProgramOptions& options, volatile std::sig_atomic_t&
     Client client;
     client.options = options;
     client.stop = &stop;
+    client.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     client.display = wl_display_connect(nullptr);
     if (!client.display) {
         const char* name = std::getenv("WAYLAND_DISPLAY");
