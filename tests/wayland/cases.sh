@@ -209,3 +209,22 @@ case_wallpaper_behind_a_window() {
     await_battle HEADLESS-2 wallpaper-2-after-keys
     stop_within_a_second "$KESTRION_PID" TERM "the wallpaper"
 }
+
+# The wallpaper follows the monitors: one plugged in meanwhile gets the battle,
+# one taken away is let go; when the compositor ends, so does the wallpaper,
+# with a line that says so and exit code 1.
+case_wallpaper_follows_monitors() {
+    start_sway "output HEADLESS-1 mode 1024x768 position 0 0"
+    start_kestrion wallpaper.log --wallpaper
+    await_battle HEADLESS-1 wallpaper-1
+    "${AS_CLIENT[@]}" swaymsg create_output >>"$CASE_DIR/swaymsg.log" 2>&1 ||
+        fail "swaymsg create_output failed; see $CASE_DIR/swaymsg.log"
+    await_battle HEADLESS-2 wallpaper-2
+    "${AS_CLIENT[@]}" swaymsg output HEADLESS-2 disable >>"$CASE_DIR/swaymsg.log" 2>&1
+    still_running "a monitor went"
+    await_battle HEADLESS-1 wallpaper-1-after
+    stop_pid "$SWAY_PID"
+    expect_exit "$KESTRION_PID" 1 "the wallpaper after the compositor ended"
+    grep -q "the Wayland compositor closed the connection" "$CASE_DIR/wallpaper.log" ||
+        fail "no line about the compositor; see $CASE_DIR/wallpaper.log"
+}
