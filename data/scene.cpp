@@ -167,13 +167,17 @@ bool setUpScene(int32_t width, int32_t height, const std::string& directory) {
 
 SceneShape ViewShape = SceneShape::FourByThree;
 
+bool isFourByThree(int32_t width, int32_t height) {
+    return std::abs(3L * width - 4L * height) <= 4;
+}
+
 int32_t backdropLevelFor(int32_t width, int32_t height, SceneShape shape,
                          const TextureImage& image) {
     width = width > 0 ? width : 1;
     height = height > 0 ? height : 1;
     // Pixels a whole tile covers: a third and a half of a 4:3 or stretched
     // window, else the panorama's share of the window it covers.
-    const bool whole = shape == SceneShape::FourByThree || std::abs(3L * width - 4L * height) <= 4;
+    const bool whole = shape == SceneShape::FourByThree || isFourByThree(width, height);
     const double scale = std::max(width / 4.0, height / 3.0);
     const double across = whole ? width / 3.0 : scale * 4.0 / 3.0;
     const double down = whole ? height / 2.0 : scale * 1.5;

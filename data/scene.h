@@ -35,6 +35,9 @@ void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape 
 // from the scene set-up on.
 extern SceneShape ViewShape;
 
+// True when a width x height window is 4:3 within a pixel, either way.
+bool isFourByThree(int32_t width, int32_t height);
+
 // The backdrop image's level (halved that many times) a window of this size
 // and view shows without sampling it sparsely: the largest whose tiles are
 // drawn no smaller than their texels, so that software renderers keep their

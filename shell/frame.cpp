@@ -8,8 +8,8 @@
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "render/alliance.h"
+#include "render/backdrop.h"
 #include "render/smoke.h"
-#include "shell/backdrop.h"
 #include "shell/display.h"
 
 SwapFunction FrameSwap = nullptr;

@@ -31,6 +31,19 @@ std::string percentDecoded(std::string_view text) {
     return out;
 }
 
+// Decimal digits only, within 32 bits.
+bool parseSeed(const std::string& text, uint32_t& seed) {
+    if (text.empty() || text.size() > 10) return false;
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    if (value > UINT32_MAX) return false;
+    seed = uint32_t(value);
+    return true;
+}
+
 // The Linux options' messages name the option; the page names the alliance.
 std::string forThePage(std::string message) {
     for (const char* option : {"--alliance1: ", "--alliance2: "})
@@ -50,6 +63,17 @@ AddressFleets parseFleetAddress(std::string_view fragment) {
         start = end + 1;
         const size_t equals = part.find('=');
         const std::string key = percentDecoded(part.substr(0, equals));
+        if (key == "seed") {
+            const std::string value = equals == std::string_view::npos
+                                          ? std::string()
+                                          : percentDecoded(part.substr(equals + 1));
+            if (!parseSeed(value, fleets.seed)) {
+                fleets.error = "seed \"" + value + "\" is not a number from 0 to 4294967295";
+                return fleets;
+            }
+            fleets.seeded = true;
+            continue;
+        }
         if (key != "alliance1" && key != "alliance2") continue;
         const int side = key == "alliance1" ? 0 : 1;
         const std::string value = equals == std::string_view::npos

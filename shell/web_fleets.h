@@ -12,10 +12,14 @@
 
 // "#alliance1=Vessari:5,Korrhan:3&alliance2=Thyl:8": each value in the Linux
 // options' syntax after percent-decoding; an empty value is an empty fleet.
-// Other keys are left alone. `error` says what is wrong, naming the alliance.
+// "seed=N" (0 to 4294967295) seeds the battle instead of the clock, so that
+// the same address flies the same opening. Other keys are left alone.
+// `error` says what is wrong, naming the alliance or the seed.
 struct AddressFleets {
     bool given[2] = {false, false};
     std::vector<FleetRequest> alliances[2];
+    bool seeded = false;
+    uint32_t seed = 0;
     std::string error;
 };
 AddressFleets parseFleetAddress(std::string_view fragment);

@@ -228,7 +228,7 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     ScreenWidth = width > 0 ? width : 1;
     ScreenHeight = height > 0 ? height : 1;
     setFixedFunctionFramebufferSize(ScreenWidth, ScreenHeight);
-    seedRandom(static_cast<uint32_t>(std::time(nullptr)));
+    seedRandom(fleets.seeded ? fleets.seed : static_cast<uint32_t>(std::time(nullptr)));
     setClockSource(frameClock);
     Message.clear();
     const ContextSetUp result = startRun(nullptr, webCalls());

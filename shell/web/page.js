@@ -80,10 +80,14 @@
   const sections = [...document.querySelectorAll('.alliance')];
   const raceByName = (name) => catalogue.races.find((race) => race.name === name);
 
+  // "seed=N" in the address flies the same opening each time; the fragments the
+  // page writes keep it.
+  const seedOf = (hash) => (/(?:^|[#&])(seed=[^&]*)/.exec(hash) || [])[1];
   function fragmentOf(lists) {
     const text = (list) =>
       list.map((e) => encodeURIComponent(e.race) + ':' + encodeURIComponent(String(e.ships))).join(',');
-    return 'alliance1=' + text(lists[0]) + '&alliance2=' + text(lists[1]);
+    const seed = seedOf(location.hash);
+    return 'alliance1=' + text(lists[0]) + '&alliance2=' + text(lists[1]) + (seed ? '&' + seed : '');
   }
 
   function refreshRaces() {

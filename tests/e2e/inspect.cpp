@@ -25,7 +25,7 @@
 #include "data/formats.h"
 #include "data/mesh.h"
 #include "data/scene.h"
-#include "shell/backdrop.h"
+#include "render/backdrop.h"
 
 #include <algorithm>
 #include <cctype>

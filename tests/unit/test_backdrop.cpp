@@ -1,7 +1,7 @@
 #include "data/mesh.h"
 #include "data/scene.h"
 #include "gl/gl_state.h"
-#include "shell/backdrop.h"
+#include "render/backdrop.h"
 #include "tests/support/recording_gl.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "data/race_data.h"
+#include "tools/forge/authoring.h"
 #include "tools/forge/forge.h"
 #include "tools/forge/geometry.h"
 #include "tools/forge/noise.h"
@@ -6,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -337,6 +340,29 @@ TEST_F(DataSet, BackgroundTilesJoinIntoOnePanoramaWithoutSeamsOrRepeats) {
                 << i << " and " << j;
 }
 
+// A star's light has faded out before the edge of the square it is painted
+// in, so that at no size does a square show around it: at 800 x 600, at the
+// tiles' own texels, at 3840 x 2160 and at twice that.
+TEST(ForgeBackdrop, StarsFadeToBlackWithinTheSquareTheyArePaintedIn) {
+    for (const bool glint : {true, false})
+        for (const float pixelsPerUnit : {200.0f, 768.0f, 960.0f, 1920.0f}) {
+            const Canvas star = paintBackdropStar(glint, pixelsPerUnit);
+            float border = 0.0f, peak = 0.0f;
+            for (int y = 0; y < star.height; ++y)
+                for (int x = 0; x < star.width; ++x) {
+                    const float* p = pixelAt(star, x, y);
+                    const float brightest = std::max({p[0], p[1], p[2]});
+                    peak = std::max(peak, brightest);
+                    if (x == 0 || y == 0 || x == star.width - 1 || y == star.height - 1)
+                        border = std::max(border, brightest);
+                }
+            const std::string what =
+                (glint ? "glint star at " : "plain star at ") + std::to_string(pixelsPerUnit);
+            EXPECT_GT(peak, 0.5f) << what;
+            EXPECT_LT(border, 0.5f / 255.0f) << what << ": the square's edge shows";
+        }
+}
+
 TEST_F(DataSet, GeneratingAgainGivesTheSameBytes) {
     TempDir again("again");
     std::string error;
@@ -474,12 +500,32 @@ TEST(ForgeResources, BitmapAndIconAreWellFormed) {
     EXPECT_EQ(ico[middle + 3], 255) << "the middle is opaque";
 }
 
-TEST(ForgeResources, CommandWritesBothFilesIntoANewFolder) {
+TEST(ForgeResources, CommandWritesEveryFileIntoANewFolder) {
     TempDir dir("resources");
     fs::path nested = dir.path / "a" / "b";
     EXPECT_EQ(runForge({"resources", nested.string()}), 0);
     EXPECT_TRUE(fs::exists(nested / "config.bmp"));
     EXPECT_TRUE(fs::exists(nested / "Kestrion.ico"));
+
+    // Desktops pick an icon by its folder's size: each PNG must be that size,
+    // round (transparent corners) and opaque in the middle.
+    for (const int size : IconPngSizes) {
+        const std::string side = std::to_string(size);
+        const fs::path png = nested / "hicolor" / (side + "x" + side) / "apps" / "kestrion.png";
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(readFileBytes(png.string(), bytes)) << png;
+        Picture picture;
+        std::string error;
+        ASSERT_TRUE(decodePicture(bytes, 4, picture, error)) << png << ": " << error;
+        EXPECT_EQ(picture.width, size) << png;
+        EXPECT_EQ(picture.height, size) << png;
+        const auto alpha = [&](int x, int y) {
+            return picture.pixels[(size_t(y) * size_t(size) + size_t(x)) * 4 + 3];
+        };
+        EXPECT_EQ(alpha(0, 0), 0) << png;
+        EXPECT_EQ(alpha(size - 1, size - 1), 0) << png;
+        EXPECT_EQ(alpha(size / 2, size / 2), 255) << png;
+    }
 }
 
 TEST(ForgeNumbers, SineSeriesIsExactAndPeriodicNoiseRepeats) {

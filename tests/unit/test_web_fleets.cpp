@@ -50,6 +50,17 @@ TEST(WebFleets, TheAddressHoldsTheLinuxSyntaxPercentDecoded) {
               "alliance 1: fleet entry \"Thyl\" is not NAME:SIZE");
 }
 
+TEST(WebFleets, ASeedInTheAddressIsAWholeNumberWithin32Bits) {
+    AddressFleets fleets = parseFleetAddress("#alliance1=Thyl:2&seed=4294967295");
+    EXPECT_EQ(fleets.error, "");
+    EXPECT_TRUE(fleets.seeded);
+    EXPECT_EQ(fleets.seed, 4294967295u);
+    EXPECT_EQ(fleets.alliances[0].size(), 1u);
+    EXPECT_FALSE(parseFleetAddress("alliance1=Thyl:2").seeded);
+    for (const char* bad : {"seed=", "seed", "seed=4294967296", "seed=-1", "seed=12a", "seed=1.5"})
+        EXPECT_EQ(parseFleetAddress(bad).error.rfind("seed \"", 0), 0u) << bad;
+}
+
 TEST(WebFleets, EntriesComeFromTheCatalogueWithDefaultsForMissingSides) {
     const RaceCatalogue catalogue = catalogueOf({"Vessari", "Thyl"});
     std::vector<std::string> entries[2];

@@ -190,8 +190,10 @@ def case_address(session):
     known = races()
     names = sorted(known)
     one, two, three = names[0], names[1], names[2]
-    page = session.page(f"#alliance1={one}:3,{two}:2&alliance2={three}:4")
+    page = session.page(f"#alliance1={one}:3,{two}:2&alliance2={three}:4&seed=7")
     wait_running(page)
+    if "seed=7" not in page.evaluate("location.hash"):
+        raise Failure("the page dropped the seed from the address it wrote")
     shown = page.evaluate("[...document.querySelectorAll('.entries')].map(l => l.textContent)")
     if not (shown[0].startswith(f"{one} × 3") and f"{two} × 2" in shown[0]
             and shown[1].startswith(f"{three} × 4")):

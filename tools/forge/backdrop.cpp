@@ -133,6 +133,59 @@ Colour planet(float x, float y, Colour behind) {
     return mixColour(out, lit, cover);
 }
 
+// The square of pixels a star is painted in, on a canvas starting at (x0, y0)
+// units with `ux` and `uy` units a pixel, and its size there.
+struct StarReach {
+    int i0, i1, j0, j1;
+    float radius, bright; // reference pixels; the peak
+    float reach;          // reference pixels from the centre, where it has faded out
+};
+
+StarReach starReach(const Star& s, float x0, float y0, float ux, float uy) {
+    const float pixelX = ux * ReferencePixelsPerUnit, pixelY = uy * ReferencePixelsPerUnit;
+    const float pixelSize = pixelX > pixelY ? pixelX : pixelY;
+    StarReach r;
+    r.radius = s.radius > 0.6f * pixelSize ? s.radius : 0.6f * pixelSize;
+    r.bright = s.bright * (s.radius * s.radius) / (r.radius * r.radius);
+    if (r.bright < 0.35f * s.bright) r.bright = 0.35f * s.bright;
+    // A glint's spikes reach far; they and the halo have faded out by then.
+    r.reach = (s.glint ? 20.0f : 4.0f) * r.radius;
+    r.i0 = static_cast<int>(std::floor((s.x - x0) / ux - r.reach / pixelX));
+    r.i1 = static_cast<int>(std::ceil((s.x - x0) / ux + r.reach / pixelX));
+    r.j0 = static_cast<int>(std::floor((s.y - y0) / uy - r.reach / pixelY));
+    r.j1 = static_cast<int>(std::ceil((s.y - y0) / uy + r.reach / pixelY));
+    return r;
+}
+
+// Adds a star's light to the canvas. Over the outer half of its reach the
+// light fades to nothing, so that the square it is painted in never shows,
+// however large the screen draws it.
+void paintStar(Canvas& canvas, const Star& s, float x0, float y0, float ux, float uy) {
+    const StarReach r = starReach(s, x0, y0, ux, uy);
+    if (r.i1 < 0 || r.j1 < 0 || r.i0 >= canvas.width || r.j0 >= canvas.height) return;
+    for (int j = r.j0 < 0 ? 0 : r.j0; j <= r.j1 && j < canvas.height; ++j) {
+        for (int i = r.i0 < 0 ? 0 : r.i0; i <= r.i1 && i < canvas.width; ++i) {
+            float dx = (x0 + (static_cast<float>(i) + 0.5f) * ux - s.x) * ReferencePixelsPerUnit;
+            float dy = (y0 + (static_cast<float>(j) + 0.5f) * uy - s.y) * ReferencePixelsPerUnit;
+            float d2 = dx * dx + dy * dy;
+            if (d2 >= r.reach * r.reach) continue;
+            float q = d2 / (r.radius * r.radius);
+            float v = r.bright / (1.0f + q * q);
+            if (s.glint) {
+                float ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
+                float spike = 1.0f / (1.0f + (ay / 0.5f) * (ay / 0.5f)) / (1.0f + ax / 3.0f) +
+                              1.0f / (1.0f + (ax / 0.5f) * (ax / 0.5f)) / (1.0f + ay / 3.0f);
+                v += 0.35f * spike + 0.12f / (1.0f + q * 0.08f);
+            }
+            v *= 1.0f - smoothstep(0.5f * r.reach, r.reach, std::sqrt(d2));
+            float* p = pixelAt(canvas, i, j);
+            p[0] += s.colour.r * v;
+            p[1] += s.colour.g * v;
+            p[2] += s.colour.b * v;
+        }
+    }
+}
+
 // Renders the panorama region starting at (x0, y0) units, `ux` and `uy` units per pixel.
 void renderPanorama(Canvas& canvas, float x0, float y0, float ux, float uy) {
     float pixelX = ux * ReferencePixelsPerUnit, pixelY = uy * ReferencePixelsPerUnit;
@@ -164,37 +217,8 @@ void renderPanorama(Canvas& canvas, float x0, float y0, float ux, float uy) {
         }
     }
     // Stars, measured in reference pixels so they stay round on the screen.
-    for (const Star& s : stars()) {
-        float radius = s.radius > 0.6f * pixelSize ? s.radius : 0.6f * pixelSize;
-        float bright = s.bright * (s.radius * s.radius) / (radius * radius);
-        if (bright < 0.35f * s.bright) bright = 0.35f * s.bright;
-        float reach = (s.glint ? 14.0f : 4.0f) * radius;
-        int i0 = static_cast<int>(std::floor((s.x - x0) / ux - reach / pixelX));
-        int i1 = static_cast<int>(std::ceil((s.x - x0) / ux + reach / pixelX));
-        int j0 = static_cast<int>(std::floor((s.y - y0) / uy - reach / pixelY));
-        int j1 = static_cast<int>(std::ceil((s.y - y0) / uy + reach / pixelY));
-        if (i1 < 0 || j1 < 0 || i0 >= canvas.width || j0 >= canvas.height) continue;
-        for (int j = j0 < 0 ? 0 : j0; j <= j1 && j < canvas.height; ++j) {
-            for (int i = i0 < 0 ? 0 : i0; i <= i1 && i < canvas.width; ++i) {
-                float dx =
-                    (x0 + (static_cast<float>(i) + 0.5f) * ux - s.x) * ReferencePixelsPerUnit;
-                float dy =
-                    (y0 + (static_cast<float>(j) + 0.5f) * uy - s.y) * ReferencePixelsPerUnit;
-                float q = (dx * dx + dy * dy) / (radius * radius);
-                float v = bright / (1.0f + q * q);
-                if (s.glint) {
-                    float ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
-                    float spike = 1.0f / (1.0f + (ay / 0.5f) * (ay / 0.5f)) / (1.0f + ax / 3.0f) +
-                                  1.0f / (1.0f + (ax / 0.5f) * (ax / 0.5f)) / (1.0f + ay / 3.0f);
-                    v += 0.35f * spike + 0.12f / (1.0f + q * 0.08f);
-                }
-                float* p = pixelAt(canvas, i, j);
-                p[0] += s.colour.r * v;
-                p[1] += s.colour.g * v;
-                p[2] += s.colour.b * v;
-            }
-        }
-    }
+    for (const Star& s : stars())
+        paintStar(canvas, s, x0, y0, ux, uy);
     // The planet covers what lies behind it.
     for (int j = 0; j < canvas.height; ++j) {
         for (int i = 0; i < canvas.width; ++i) {
@@ -234,5 +258,17 @@ Canvas paintBackdropRegion(int width, int height, float left, float top, float u
     Canvas canvas = makeCanvas(width, height, {0, 0, 0});
     float unit = unitsWide / static_cast<float>(width);
     renderPanorama(canvas, left, top, unit, unit);
+    return canvas;
+}
+
+Canvas paintBackdropStar(bool glint, float pixelsPerUnit) {
+    const Star* star = nullptr;
+    for (const Star& s : stars())
+        if (s.glint == glint && (!star || s.bright > star->bright)) star = &s;
+    const float unit = 1.0f / pixelsPerUnit;
+    const StarReach r = starReach(*star, 0.0f, 0.0f, unit, unit);
+    Canvas canvas = makeCanvas(r.i1 - r.i0 + 1, r.j1 - r.j0 + 1, {0, 0, 0});
+    paintStar(canvas, *star, static_cast<float>(r.i0) * unit, static_cast<float>(r.j0) * unit, unit,
+              unit);
     return canvas;
 }

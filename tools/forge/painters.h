@@ -53,3 +53,7 @@ constexpr float BackdropWidthUnits = 4.0f;
 constexpr float BackdropHeightUnits = 3.0f;
 Canvas paintBackdropPanorama(int width, int height);
 Canvas paintBackdropRegion(int width, int height, float left, float top, float unitsWide);
+// The brightest star of the backdrop with cross spikes (`glint`), or without,
+// alone on black at `pixelsPerUnit` pixels a panorama unit: the canvas is
+// exactly the square of pixels the star is painted in.
+Canvas paintBackdropStar(bool glint, float pixelsPerUnit);

@@ -1,8 +1,7 @@
-#include "shell/backdrop.h"
+#include "render/backdrop.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 // The panorama in units: 4 x 3, each tile a third wide and half high.
@@ -28,10 +27,6 @@ float insetCoordinate(double value, double inset) {
     return float(inset + value * (1.0 - 2.0 * inset));
 }
 } // namespace
-
-bool isFourByThree(int32_t width, int32_t height) {
-    return std::abs(3L * width - 4L * height) <= 4;
-}
 
 int layOutBackdrop(int32_t width, int32_t height, SceneShape shape, const TextureImage* insetFor,
                    BackdropTile out[6]) {

@@ -14,9 +14,6 @@ struct BackdropTile {
     float sa, sb, ta, tb;
 };
 
-// True when a width x height window is 4:3 within a pixel, either way.
-bool isFourByThree(int32_t width, int32_t height);
-
 // The tiles in draw order (slots 3, 4, 5 on top, then 0, 1, 2) into `out`;
 // returns how many there are: a tile the window cuts away entirely is left out.
 // A 4:3 window, and any window with the FourByThree view, shows the whole
