@@ -151,9 +151,9 @@ case_saver_ends_on_motion() {
     start_kestrion saver.log --saver --output HEADLESS-2
     await_battle HEADLESS-2 saver-2
     expect_black HEADLESS-1 saver-1
-    point move 1 1 move 2 0 move 0 2
+    point wait 500 move 1 1 move 2 0 move 0 2
     still_running "a pointer jitter"
-    point move 40 30 move 40 30 move 40 30
+    point wait 500 move 40 30 move 40 30 move 40 30
     expect_exit "$KESTRION_PID" 0 "the saver after pointer motion"
 }
 

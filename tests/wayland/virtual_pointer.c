@@ -3,12 +3,15 @@
  * order, each waited for by a round trip to the compositor:
  *   move DX DY   relative motion by DX, DY pixels
  *   click        the left button pressed and released
+ *   wait MS      a pause: the seat has a pointer only while this client runs, and
+ *                a client binds it only once told, so motion right away is lost
  * Exit code 0, or 1 with a line on stderr. */
 #include "wlr-virtual-pointer-client-protocol.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <wayland-client.h>
 
 #define BUTTON_LEFT 0x110
@@ -59,6 +62,10 @@ int main(int argc, char** argv) {
             zwlr_virtual_pointer_v1_motion(pointer, time, wl_fixed_from_double(dx),
                                            wl_fixed_from_double(dy));
             zwlr_virtual_pointer_v1_frame(pointer);
+        } else if (strcmp(argv[i], "wait") == 0 && i + 1 < argc) {
+            const long ms = atol(argv[++i]);
+            struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
+            nanosleep(&pause, NULL);
         } else if (strcmp(argv[i], "click") == 0) {
             zwlr_virtual_pointer_v1_button(pointer, time, BUTTON_LEFT,
                                            WL_POINTER_BUTTON_STATE_PRESSED);
@@ -67,7 +74,8 @@ int main(int argc, char** argv) {
                                            WL_POINTER_BUTTON_STATE_RELEASED);
             zwlr_virtual_pointer_v1_frame(pointer);
         } else {
-            fprintf(stderr, "virtual-pointer: unknown step \"%s\" (move DX DY, click)\n", argv[i]);
+            fprintf(stderr, "virtual-pointer: unknown step \"%s\" (move DX DY, click, wait MS)\n",
+                    argv[i]);
             return 1;
         }
         if (wl_display_roundtrip(display) < 0) {
