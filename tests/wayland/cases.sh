@@ -157,6 +157,15 @@ case_saver_ends_on_motion() {
     expect_exit "$KESTRION_PID" 0 "the saver after pointer motion"
 }
 
+# A click, without motion, ends the saver with exit code 0.
+case_saver_ends_on_a_click() {
+    start_sway "${TWO_OUTPUTS[@]}"
+    start_kestrion saver.log --saver
+    await_battle HEADLESS-1 saver-1
+    point wait 500 click
+    expect_exit "$KESTRION_PID" 0 "the saver after a click"
+}
+
 # The saver ends on SIGTERM, as idle daemons end it, with exit code 0.
 case_saver_ends_on_sigterm() {
     start_sway "${TWO_OUTPUTS[@]}"
