@@ -260,7 +260,9 @@ void drawBattleView() {
         FleetState& fleet = fleetOf(alliance);
         for (int i = 0; i < fleet.shipCount; ++i) {
             Ship& ship = fleet.ships[i];
-            if (!ship.dying) {
+            if (ship.dying) {
+                drawExplosion(ship);
+            } else {
                 glDisable(GL_LIGHTING);
                 glDisable(GL_TEXTURE_2D);
                 for (const BeamShot* beam = ship.shots->next; beam; beam = beam->next)
