@@ -255,6 +255,26 @@ void runBattlePass() {
     endBattlePass();
 }
 
+void drawBattleView() {
+    for (int alliance = 1; alliance <= 2; ++alliance) {
+        FleetState& fleet = fleetOf(alliance);
+        for (int i = 0; i < fleet.shipCount; ++i) {
+            Ship& ship = fleet.ships[i];
+            if (ship.dying) {
+                drawExplosion(ship);
+            } else {
+                glDisable(GL_LIGHTING);
+                glDisable(GL_TEXTURE_2D);
+                for (const BeamShot* beam = ship.shots->next; beam; beam = beam->next)
+                    drawBeam(ship, *beam, raceOf(ship));
+                glEnable(GL_TEXTURE_2D);
+                glEnable(GL_LIGHTING);
+            }
+            drawMissiles(ship);
+        }
+    }
+}
+
 void positionChanged(const Ship& ship) {
     if (!CopiesLive) return;
     for (PositionCopy& copy : Copies) {

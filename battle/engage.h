@@ -16,6 +16,10 @@ constexpr uint32_t BeamFireDelayMs = 1500;
 // except by respawning, which reports it through positionChanged, so the range
 // tests read a compact copy of both fleets' positions.
 void runBattlePass();
+// The weapons and explosions as they are, drawn without a step of the battle:
+// every live beam, missile and explosion of both fleets (a second view of the
+// same battle, as on another monitor). No life is rolled, nothing moves or ends.
+void drawBattleView();
 void positionChanged(const Ship& ship);
 
 // A hit point on the enemy's shield: 0..25 from one draw.

@@ -102,14 +102,21 @@ void releaseAllBeams(Ship& ship) {
 void explosionStep(Ship& ship) {
     ship.phaseNow = clockNow();
     ship.elapsedMs = ship.phaseNow - ship.phaseStart;
-    uint32_t frame = ship.elapsedMs / ExplosionFrameMs;
-    if (frame > LastExplosionFrame) frame = LastExplosionFrame;
 
     ship.blastNow = clockNow();
     const uint32_t sinceDeath = ship.blastNow - ship.deathTime;
     // Signed, so that a late last frame fades to nothing instead of wrapping.
     ship.blastColour[3] = (3000.0f - static_cast<float>(sinceDeath)) / 3100.0f;
     ship.blastScale = static_cast<float>(std::sqrt(static_cast<double>(sinceDeath)) / 25.0 + 0.15);
+
+    drawExplosion(ship);
+    if (ship.elapsedMs / ExplosionFrameMs > RespawnAfterFrame) respawnShip(ship);
+}
+
+void drawExplosion(const Ship& ship) {
+    // From the phase, which only the step moves (a missile's flight reuses elapsedMs).
+    uint32_t frame = static_cast<uint32_t>(ship.phaseNow - ship.phaseStart) / ExplosionFrameMs;
+    if (frame > LastExplosionFrame) frame = LastExplosionFrame;
 
     // Fireball: the animation frame on a billboard turned with the ship's heading.
     glPushMatrix();
@@ -134,8 +141,6 @@ void explosionStep(Ship& ship) {
     effectStateOff();
     glColor3f(1, 1, 1);
     glPopMatrix();
-
-    if (frame > RespawnAfterFrame) respawnShip(ship);
 }
 
 void respawnShip(Ship& ship) {

@@ -20,6 +20,8 @@ void releaseAllBeams(Ship& ship);
 // One frame of a dying ship: draws fireball and blast, and respawns the ship
 // once the animation has run through.
 void explosionStep(Ship& ship);
+// The explosion as the last step left it, drawn without a step (another view).
+void drawExplosion(const Ship& ship);
 
 // Brings the ship back at a random place away from the centre with all its
 // battle state reset; its missiles in flight are left alone.

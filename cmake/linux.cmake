@@ -1,4 +1,5 @@
-# The Linux program: kestrion (X11, with OpenGL and GLX loaded at run time),
+# The Linux program: kestrion (X11, and Wayland where its packages are there;
+# OpenGL, GLX and EGL loaded at run time),
 # laid out in the build tree as it is installed, so that it finds its data
 # set at ../share/kestrion wherever the tree lies.
 find_package(X11 REQUIRED)
@@ -12,6 +13,7 @@ add_executable(kestrion ${KESTRION_SHELL_X11})
 set_target_properties(kestrion PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KESTRION_LINUX_BIN})
 target_include_directories(kestrion PRIVATE ${X11_INCLUDE_DIR})
 target_link_libraries(kestrion PRIVATE kestrion_core ${X11_LIBRARIES})
+include(${CMAKE_CURRENT_LIST_DIR}/wayland.cmake)
 
 # The default data set, from the native forge.
 add_custom_command(

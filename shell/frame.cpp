@@ -51,7 +51,8 @@ void drawBackground() {
         drawTile(tiles[i]);
 }
 
-void RunFrame() {
+namespace {
+void drawBackdropPass() {
     glClear(GL_DEPTH_BUFFER_BIT);
     if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
     glMatrixMode(GL_PROJECTION);
@@ -71,7 +72,16 @@ void RunFrame() {
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
+}
 
+void finishFrame() {
+    glFlush();
+    if (FrameSwap) FrameSwap();
+}
+} // namespace
+
+void RunFrame() {
+    drawBackdropPass();
     forEachShip([](Ship& ship) {
         chooseManoeuvre(ship);
         turnShip(ship);
@@ -84,9 +94,16 @@ void RunFrame() {
     runBattlePass();
 
     drawSmokePuffs();
+    finishFrame();
+}
 
-    glFlush();
-    if (FrameSwap) FrameSwap();
+void DrawFrameView() {
+    drawBackdropPass();
+    drawAlliance(1);
+    drawAlliance(2);
+    drawBattleView();
+    drawSmokePuffs();
+    finishFrame();
 }
 
 uint32_t previewWaitMs(uint32_t lastFrameAt, uint32_t now) {

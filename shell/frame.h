@@ -4,6 +4,11 @@
 
 void RunFrame();
 
+// The same frame as a second view of the battle, as another monitor shows it:
+// drawn at the current window size without a step (nothing moves, fires or
+// ends), and swapped.
+void DrawFrameView();
+
 // The swap at the end of each frame; the GL set-up installs the driver's.
 using SwapFunction = void (*)();
 extern SwapFunction FrameSwap;

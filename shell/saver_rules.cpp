@@ -26,6 +26,13 @@ bool pointerMovedFar(PointerAnchor& anchor, double x, double y) {
            std::fabs(y - anchor.y) > SaverMotionSlackPx;
 }
 
+bool monitorStepsBattle(uint32_t& shownStep, uint32_t& battleStep) {
+    const bool steps = shownStep == battleStep;
+    if (steps) ++battleStep;
+    shownStep = battleStep;
+    return steps;
+}
+
 namespace {
 bool before(uint32_t a, uint32_t b) {
     return static_cast<int32_t>(a - b) < 0;

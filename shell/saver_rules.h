@@ -33,6 +33,14 @@ struct PointerAnchor {
 // the first one only places the anchor; true once one lies beyond the slack.
 bool pointerMovedFar(PointerAnchor& anchor, double x, double y);
 
+// One battle on several monitors: each draws when its compositor asks, and the
+// battle steps once per round of them. `battleStep` counts the battle's steps;
+// `shownStep` is the step a monitor last showed (start both at 0). A monitor
+// that already showed the current step takes the next one (true: step and
+// draw); one that has not yet shows it as it is (false: draw a view). A monitor
+// that is covered, and so never asked, holds no one back.
+bool monitorStepsBattle(uint32_t& shownStep, uint32_t& battleStep);
+
 // The --fps cap, on the wrapping 32-bit millisecond clock. Frames are spread
 // over an even schedule kept in microseconds, so that --fps 30 gives 30 frames
 // a second and not the 30.3 of a whole 33 ms apart; a frame that came late

@@ -17,6 +17,9 @@
 #include "shell/linux_options.h"
 #include "shell/run_start.h"
 #include "shell/x11/x11_shell.h"
+#ifdef KESTRION_WAYLAND
+#include "shell/wayland/wayland_shell.h"
+#endif
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
@@ -391,6 +394,12 @@ int main(int argc, char** argv) {
     readBenchHooks(msSinceProcessStart);
     catchStopSignals();
 
+#ifdef KESTRION_WAYLAND
+    if (waylandFirst(run.options, std::getenv("WAYLAND_DISPLAY"))) {
+        const int code = runWaylandProgram(run.options, StopRequested);
+        if (code != WaylandUnreachable) return code;
+    }
+#endif
     if (run.options.mode == RunMode::Wallpaper)
         return complain("--wallpaper needs a Wayland compositor with layer-shell; on X11, "
                         "-root draws the battle on the desktop's root window",

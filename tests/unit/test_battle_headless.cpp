@@ -235,3 +235,42 @@ TEST(HeadlessBattle, AHeldMinuteLeavesNoMark) {
     }
     EXPECT_EQ(end[1], end[0]);
 }
+
+namespace {
+// The battle's own state after `frames` frames, with a view of it drawn
+// between each two steps or not.
+std::vector<double> battleAfter(int frames, bool viewBetween) {
+    seedRandom(77);
+    BattleWorld world(0, 0);
+    flyDefaultRaces();
+    std::vector<double> state;
+    for (int frame = 0; frame < frames; ++frame) {
+        advanceFakeClock(FrameMs / 2);
+        if (viewBetween) DrawFrameView();
+        advanceFakeClock(FrameMs - FrameMs / 2);
+        RunFrame();
+    }
+    for (int a = 1; a <= 2; ++a)
+        for (int i = 0; i < fleetOf(a).shipCount; ++i) {
+            const Ship& ship = fleetOf(a).ships[i];
+            state.insert(state.end(), ship.position, ship.position + 3);
+            state.insert(state.end(), ship.angles, ship.angles + 3);
+            state.push_back(ship.hitCount);
+            state.push_back(ship.dying);
+            state.push_back(countBeams(ship));
+            state.push_back(countMissiles(ship));
+        }
+    state.push_back(drawRandom());
+    return state;
+}
+} // namespace
+
+// Another monitor's view of the battle steps nothing: a minute of frames with a
+// view drawn between each two leaves every ship, weapon and the random draws
+// just as they are without.
+TEST(HeadlessBattle, AViewBetweenFramesChangesNothing) {
+    installNullGL();
+    const std::vector<double> plain = battleAfter(60 * 1000 / FrameMs, false);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(battleAfter(60 * 1000 / FrameMs, true), plain);
+}

@@ -40,6 +40,25 @@ TEST(SaverRules, OnlyMotionBeyondTheSlackFromTheFirstPositionEnds) {
     EXPECT_TRUE(pointerMovedFar(other, 10, 10 - SaverMotionSlackPx - 0.5));
 }
 
+// Two monitors asking in turn share the steps: the battle steps once per
+// round, not once per monitor; and when one is covered the other steps alone.
+TEST(SaverRules, OneBattleStepsOncePerRoundOfMonitors) {
+    uint32_t battle = 0, first = 0, second = 0;
+    int steps = 0;
+    for (int round = 0; round < 10; ++round) {
+        steps += monitorStepsBattle(first, battle);
+        steps += monitorStepsBattle(second, battle);
+    }
+    EXPECT_EQ(steps, 10);
+    EXPECT_EQ(battle, 10u);
+    // The second covered: the first steps at every frame.
+    for (int frame = 0; frame < 5; ++frame)
+        EXPECT_TRUE(monitorStepsBattle(first, battle));
+    // Back in view, the second first shows the current step.
+    EXPECT_FALSE(monitorStepsBattle(second, battle));
+    EXPECT_TRUE(monitorStepsBattle(second, battle));
+}
+
 namespace {
 // Frames drawn in `spanMs` of a loop that draws whenever the cap allows and
 // otherwise waits what it says, starting at `start` on the wrapping clock.
