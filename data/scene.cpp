@@ -21,6 +21,10 @@ int32_t BackdropLevel = -1;
 // The size the view was last set up or placed at, which the backdrop's level follows.
 int32_t ViewWidth = 800;
 int32_t ViewHeight = 600;
+// The folder the effects file was read from, and whether the backdrop's pixels
+// were dropped after their upload, to be read from there again when needed.
+std::string EffectsFolder;
+bool BackdropReleased = false;
 
 void uploadBackdrop(int32_t level) {
     for (int i = 0; i < BackgroundImageCount; ++i)
@@ -36,6 +40,38 @@ void fillImage(TextureImage& image, const ImageRecord& record) {
         std::memcpy(image.pixels, record.pixels.data(), record.pixels.size());
     image.width = record.width;
     image.height = record.height;
+}
+
+bool readEffects(const std::string& directory, EffectsFileRecord& file) {
+    std::vector<uint8_t> bytes;
+    if (!readFileBytes(directory + "Explosion.as", bytes)) return false;
+    // Beyond the reader's own checks, a frame table that does not fit is refused too.
+    return parseEffectsFile(bytes.data(), bytes.size(), file, nullptr) &&
+           file.frames.size() <= size_t(ExplosionFrameCount);
+}
+
+// The dropped backdrop pixels read again; true when they are at hand.
+bool reloadBackdropPixels() {
+    if (!BackdropReleased) return Effects.backgroundImages[0].pixels != nullptr;
+    EffectsFileRecord file;
+    if (!readEffects(EffectsFolder, file) ||
+        file.backgrounds.size() != size_t(BackgroundImageCount))
+        return false;
+    for (int i = 0; i < BackgroundImageCount; ++i)
+        fillImage(Effects.backgroundImages[i], file.backgrounds[size_t(i)]);
+    BackdropReleased = false;
+    return true;
+}
+
+// The backdrop at `level`, its pixels read again first when they were dropped
+// (and dropped again after).
+bool uploadBackdropAt(int32_t level) {
+    const bool released = BackdropReleased;
+    if (!reloadBackdropPixels()) return false;
+    if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
+    uploadBackdrop(level);
+    if (released) releaseBackdropPixels();
+    return true;
 }
 
 // Effect meshes keep positions, texture coordinates and triangles only; they
@@ -202,10 +238,7 @@ void placeScene(int32_t x, int32_t y, int32_t width, int32_t height, SceneShape 
     glLineWidth(lineWidthFor(height));
     // A new size may want another level of the backdrop, on the first unit.
     const int32_t level = backdropLevelFor(width, height, shape, Effects.backgroundImages[0]);
-    if (BackdropLevel >= 0 && level != BackdropLevel && Effects.backgroundImages[0].pixels) {
-        if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
-        uploadBackdrop(level);
-    }
+    if (BackdropLevel >= 0 && level != BackdropLevel) uploadBackdropAt(level);
     glViewport(x, y, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -224,6 +257,7 @@ void releaseSceneAssets() {
     for (TextureImage& background : Effects.backgroundImages)
         destroyTextureImage(background);
     BackdropLevel = -1;
+    BackdropReleased = false;
     for (Mesh* mesh : {&Effects.spriteMesh, &Effects.blastMesh, &Effects.spareMesh})
         destroyMesh(*mesh);
     for (TextureImage* image : {&Effects.shieldImage, &Effects.blastImage, &Effects.spareImage,
@@ -234,13 +268,21 @@ void releaseSceneAssets() {
 bool loadSceneAssets(const std::string& directory) {
     if (!BuildFleets || !BuildFleets(directory)) return false;
 
-    std::vector<uint8_t> bytes;
-    if (!readFileBytes(directory + "Explosion.as", bytes)) return false;
     EffectsFileRecord file;
-    // Beyond the reader's own checks, a frame table that does not fit is refused too.
-    if (!parseEffectsFile(bytes.data(), bytes.size(), file, nullptr) ||
-        file.frames.size() > size_t(ExplosionFrameCount))
-        return false;
+    if (!readEffects(directory, file)) return false;
+    EffectsFolder = directory;
+    BackdropReleased = false;
     uploadEffects(file);
     return true;
+}
+
+void releaseBackdropPixels() {
+    if (!Effects.backgroundImages[0].pixels) return;
+    for (TextureImage& background : Effects.backgroundImages)
+        destroyTextureImage(background);
+    BackdropReleased = true;
+}
+
+bool uploadBackdropAgain() {
+    return BackdropLevel >= 0 && uploadBackdropAt(BackdropLevel);
 }

@@ -52,3 +52,14 @@ float lineWidthFor(int32_t height);
 // Releases the effect assets' images and meshes; the textures go with the
 // rendering context. The fleets are released with releaseFleet.
 void releaseSceneAssets();
+
+// The backdrop's pixel copies are most of the scene's memory (six 1024-texel
+// tiles, 19 MB). A program that keeps the data set at hand (the page) drops
+// them once uploaded: the sizes stay, and when a new size wants another level
+// (placeScene) or a new context wants the textures again (uploadBackdropAgain)
+// they are read again from the effects file the scene was loaded from, and
+// dropped again after.
+void releaseBackdropPixels();
+// The backdrop at its level into BackgroundTextures again (the first texture
+// unit selected); false when its pixels cannot be read again.
+bool uploadBackdropAgain();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 int hexDigit(char c) {
@@ -50,6 +51,94 @@ std::string forThePage(std::string message) {
         if (message.rfind(option, 0) == 0)
             return std::string("alliance ") + option[10] + ": " + message.substr(13);
     return message;
+}
+
+// The fragment's "key=value" parts as they stand, "#" and empty parts left out.
+std::vector<std::string_view> addressParts(std::string_view fragment) {
+    if (!fragment.empty() && fragment[0] == '#') fragment.remove_prefix(1);
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (start <= fragment.size()) {
+        const size_t end = std::min(fragment.find('&', start), fragment.size());
+        if (end > start) parts.push_back(fragment.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string partKey(std::string_view part) {
+    return percentDecoded(part.substr(0, part.find('=')));
+}
+
+// The last value given for `key`, percent-decoded; false when there is none.
+bool addressValue(std::string_view fragment, std::string_view key, std::string& value) {
+    bool given = false;
+    for (const std::string_view part : addressParts(fragment)) {
+        if (partKey(part) != key) continue;
+        const size_t equals = part.find('=');
+        value = equals == std::string_view::npos ? std::string()
+                                                 : percentDecoded(part.substr(equals + 1));
+        given = true;
+    }
+    return given;
+}
+
+// Text for an address value: what a fleet list needs stays readable.
+std::string percentEncoded(std::string_view text) {
+    static const char* const digits = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || std::strchr("-_.~:,", c)) {
+            out += c;
+        } else {
+            out += '%';
+            out += digits[u >> 4];
+            out += digits[u & 15];
+        }
+    }
+    return out;
+}
+
+// The fragment with `key` set to `value` in place of any it had.
+std::string withAddressValue(std::string_view fragment, const std::string& key,
+                             std::string_view value) {
+    std::string out;
+    bool placed = false;
+    const std::string part = key + "=" + percentEncoded(value);
+    for (const std::string_view old : addressParts(fragment)) {
+        const bool same = partKey(old) == key;
+        if (same && placed) continue;
+        out += (out.empty() ? "" : "&") + (same ? part : std::string(old));
+        placed = placed || same;
+    }
+    return placed ? out : out + (out.empty() ? "" : "&") + part;
+}
+
+bool readFrameCap(const std::string& text, int& cap, std::string& error) {
+    unsigned long long frames = 0;
+    if (!parseDecimal(text, 1000000, frames)) {
+        error = "fps: " + quoted(text) + " is not a whole number of frames a second";
+        return false;
+    }
+    if (frames < unsigned(MinFrameCap)) {
+        error = "fps: " + text + " frames a second is too few; give " +
+                std::to_string(MinFrameCap) + " to " + std::to_string(MaxFrameCap) +
+                ", or more for every frame the display shows";
+        return false;
+    }
+    cap = frames > unsigned(MaxFrameCap) ? 0 : int(frames);
+    return true;
+}
+
+bool readSwitch(const std::string& text, bool& on, std::string& error) {
+    if (text == "1" || text == "true")
+        on = true;
+    else if (text == "0" || text == "false")
+        on = false;
+    else
+        error = "smooth: " + quoted(text) + " is not 1 or 0 (true or false)";
+    return error.empty();
 }
 } // namespace
 
@@ -214,4 +303,82 @@ std::string droppedRaceFileName(const std::string& fileName, const RaceCatalogue
     for (int number = 2; taken(name); ++number)
         name = stem + "-" + std::to_string(number) + ".ast";
     return name;
+}
+
+PageSettings parsePageSettings(std::string_view fragment) {
+    PageSettings settings;
+    std::string value;
+    if (addressValue(fragment, "fps", value) &&
+        !readFrameCap(value, settings.frameCap, settings.error))
+        return settings;
+    if (addressValue(fragment, "smooth", value)) readSwitch(value, settings.smooth, settings.error);
+    return settings;
+}
+
+std::string pageSettingsJson(const PageSettings& settings) {
+    return "{\"fps\":" + std::to_string(settings.frameCap) +
+           ",\"smooth\":" + (settings.smooth ? "true" : "false") +
+           ",\"error\":" + jsonString(settings.error) + "}";
+}
+
+SettingChange applyHostSetting(std::string_view fragment, std::string_view name,
+                               std::string_view type, std::string_view value,
+                               const RaceCatalogue& catalogue) {
+    SettingChange change;
+    change.fragment = fragment;
+    const std::string key(name), text(value);
+    std::string old;
+    if (addressValue(fragment, key, old) && old == text) return change;
+    if (key == "alliance1" || key == "alliance2") {
+        const std::string side = "alliance " + key.substr(8);
+        const char* const keep = "; the fleets stay as they were";
+        if (type != "string") {
+            change.error = side + " takes fleets as text such as \"Vessari:10,Thyl:5\", not a " +
+                           std::string(type) + keep;
+            return change;
+        }
+        if (text.find_first_not_of(" \t") == std::string::npos) {
+            change.error = side + ": the text is empty; give fleets such as \"Vessari:10,Thyl:5\"" +
+                           std::string(keep);
+            return change;
+        }
+        const std::string next = withAddressValue(fragment, key, text);
+        const AddressFleets fleets = parseFleetAddress(next);
+        std::vector<std::string> entries[2];
+        std::string error = fleets.error;
+        if (error.empty()) addressFleetEntries(fleets, catalogue, entries, error);
+        if (!error.empty()) {
+            change.error = error + keep;
+            return change;
+        }
+        change.fragment = next;
+        change.changed = "fleets";
+        return change;
+    }
+    if (key == "fps" || key == "smooth") {
+        if (type != "number" && type != "string" && type != "boolean") {
+            change.error = key + " takes a " + (key == "fps" ? "number" : "switch") + ", not a " +
+                           std::string(type);
+        } else {
+            int cap = 0;
+            bool on = false;
+            if (key == "fps" ? readFrameCap(text, cap, change.error)
+                             : readSwitch(text, on, change.error)) {
+                change.fragment = withAddressValue(fragment, key, text);
+                change.changed = key;
+                return change;
+            }
+        }
+        change.error +=
+            key == "fps" ? "; the frame rate stays as it was" : "; smooth edges stay as they were";
+        return change;
+    }
+    change.error = "there is no setting named " + quoted(key) + "; it is left alone";
+    return change;
+}
+
+std::string settingChangeJson(const SettingChange& change) {
+    return "{\"fragment\":" + jsonString(change.fragment) +
+           ",\"changed\":" + jsonString(change.changed) + ",\"error\":" + jsonString(change.error) +
+           "}";
 }

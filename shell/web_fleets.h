@@ -51,3 +51,32 @@ std::string checkDroppedRace(const std::string& fileName, const uint8_t* bytes, 
 // letters, digits, "-", "_" and "." replaced, ending in ".ast", and not the
 // file of a catalogue race (compared without case); a number is added when it is.
 std::string droppedRaceFileName(const std::string& fileName, const RaceCatalogue& catalogue);
+
+// The page's settings beside the fleets, in its address and from a wallpaper
+// host's panel: "fps=30" caps the frame rate (15 to 60; more means every frame
+// the display shows), "smooth=0" turns smooth edges off.
+constexpr int MinFrameCap = 15, MaxFrameCap = 60;
+struct PageSettings {
+    int frameCap = 0;   // frames a second at most; 0: every frame the display shows
+    bool smooth = true; // smooth edges where the renderer affords them
+    std::string error;  // the first bad setting; the others keep their defaults
+};
+PageSettings parsePageSettings(std::string_view fragment);
+// {"fps":N,"smooth":true|false,"error":".."}
+std::string pageSettingsJson(const PageSettings& settings);
+
+// A setting from a wallpaper host's panel: its name (alliance1, alliance2, fps,
+// smooth), the JavaScript type of its value ("string", "number", "boolean", ...)
+// and the value as text, applied to the address fragment that holds the
+// settings so far. Fleets must be text that can fly with `catalogue`; an empty
+// text is refused, since the host's panel has no other way to say "no change".
+struct SettingChange {
+    std::string fragment; // with the setting in it; the old one when refused
+    std::string changed;  // "fleets", "fps", "smooth", or empty when nothing changed
+    std::string error;    // why the setting is refused, for the console
+};
+SettingChange applyHostSetting(std::string_view fragment, std::string_view name,
+                               std::string_view type, std::string_view value,
+                               const RaceCatalogue& catalogue);
+// {"fragment":"..","changed":"..","error":".."}
+std::string settingChangeJson(const SettingChange& change);

@@ -24,6 +24,16 @@ TextureRecord& recordOf(GLuint name) {
     return State.textures[name];
 }
 
+namespace {
+// The conversion buffer keeps room for the uploads that come often (a race's
+// skins and sprites, 1 MB at most); after one as large as a sky tile or a
+// screenshot it is given back, not kept for the rest of the run.
+constexpr size_t KeptConversionBytes = size_t(1) << 20;
+void giveBackLargeConversion() {
+    if (State.pixels.capacity() > KeptConversionBytes) std::vector<uint8_t>().swap(State.pixels);
+}
+} // namespace
+
 // Bytes a row of `width` pixels of `components` bytes takes under an alignment.
 size_t rowBytes(GLsizei width, int components, GLint alignment) {
     const size_t bytes = size_t(width) * size_t(components);
@@ -187,6 +197,7 @@ void KGL_APIENTRY ff_glReadPixels(GLint x, GLint y, GLsizei width, GLsizei heigh
                 }
             }
         }
+    giveBackLargeConversion();
 }
 
 void KGL_APIENTRY ff_glTexEnvf(GLenum, GLenum, GLfloat) {
@@ -225,6 +236,7 @@ void KGL_APIENTRY ff_glTexImage2D(GLenum target, GLint level, GLint internalform
     const GLenum esFormat = to == 3 ? GL_RGB : GL_RGBA;
     State.es.TexImage2D(GL_TEXTURE_2D, level, GLint(esFormat), width, height, 0, esFormat,
                         GL_UNSIGNED_BYTE, data);
+    giveBackLargeConversion();
     if (level == 0) recordOf(State.boundTexture[State.activeUnit]).hasImage = true;
 }
 

@@ -18,6 +18,7 @@
 #include "shell/frame.h"
 #include "shell/messages.h"
 #include "shell/run_start.h"
+#include "shell/saver_rules.h"
 #include "shell/web_fleets.h"
 
 #include <emscripten/emscripten.h>
@@ -128,13 +129,13 @@ void deleteRaceTextures() {
 }
 
 // Every texture of the battle again from the pixels the effects and races
-// keep, into a context the browser gave back.
-void uploadEveryTexture() {
+// keep, and the backdrop at its level from the data set, into a context the
+// browser gave back. False when the backdrop cannot be read again.
+bool uploadEveryTexture() {
     if (MultitextureAvailable) glActiveTextureARB(GL_TEXTURE0_ARB);
+    if (!uploadBackdropAgain()) return false;
     for (int i = 0; i < Effects.explosionFrameCount; ++i)
         uploadRgbaTexture(Effects.explosionTextures[i], Effects.explosionFrames[i]);
-    for (int i = 0; i < BackgroundImageCount; ++i)
-        uploadRgbTexture(BackgroundTextures[i], Effects.backgroundImages[i]);
     const std::pair<uint32_t, const TextureImage*> singles[] = {
         {Effects.shieldTexture, &Effects.shieldImage},
         {Effects.blastTexture, &Effects.blastImage},
@@ -152,15 +153,28 @@ void uploadEveryTexture() {
             if (race.projectileImage)
                 uploadRgbaTexture(race.projectileTexture, *race.projectileImage);
         }
+    return true;
 }
 
-// A hidden page gets no animation frames. The battle's clock stands still
-// meanwhile, so that the ships go on from where they were when it shows again.
-EM_BOOL visibilityChanged(int, const EmscriptenVisibilityChangeEvent* event, void*) {
-    if (event->hidden)
+// The page's frame-rate cap over the animation frames; one up to 2 ms early
+// is on time.
+FrameCap PageFrameCap;
+constexpr uint32_t AnimationFrameJitterMs = 2;
+
+// A hidden page gets no animation frames, and a wallpaper host's pause asks for
+// none. The battle's clock stands still meanwhile, so that the ships go on from
+// where they were when it shows again.
+bool Hidden = false;
+bool Paused = false;
+void holdClockWhileUnseen() {
+    if (Hidden || Paused)
         holdClock();
     else
         releaseClock();
+}
+EM_BOOL visibilityChanged(int, const EmscriptenVisibilityChangeEvent* event, void*) {
+    Hidden = event->hidden;
+    holdClockWhileUnseen();
     return EM_FALSE;
 }
 
@@ -238,25 +252,59 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_start(const char* fragment, int width,
     if (result != ContextSetUp::Ready)
         return answer(Message.empty() ? "cannot set up WebGL 2 on the page" : Message);
     reshapeScene(ScreenWidth, ScreenHeight);
+    // The data set stays in the page's file system: the backdrop's pixel
+    // copies are read from it again when needed instead of kept.
+    releaseBackdropPixels();
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, visibilityChanged);
     Started = true;
     return answer("");
 }
 
 // The browser's renderer (WEBGL_debug_renderer_info's, or empty): decides
-// whether the battle's context asks for smooth edges, by the programs' rule.
-EMSCRIPTEN_KEEPALIVE const char* kestrion_renderer(const char* renderer) {
-    Antialias = samplesToAskFor(nullptr, renderer && *renderer ? renderer : nullptr) > 0;
+// whether the battle's context asks for smooth edges, by the programs' rule;
+// `smooth` 0 (the page's setting) leaves them off whatever the renderer.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_renderer(const char* renderer, int smooth) {
+    Antialias = smooth && samplesToAskFor(nullptr, renderer && *renderer ? renderer : nullptr) > 0;
     return answer("");
 }
 
-// One frame of the battle, on one reading of the clock.
-EMSCRIPTEN_KEEPALIVE void kestrion_frame() {
-    if (!Started) return;
+// The frame cap and smooth edges of an address, as JSON (see pageSettingsJson).
+EMSCRIPTEN_KEEPALIVE const char* kestrion_page_settings(const char* fragment) {
+    return answer(pageSettingsJson(parsePageSettings(fragment)));
+}
+
+// A wallpaper host's setting applied to the settings so far (an address
+// fragment), fleets checked against the races of /data/: settingChangeJson.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_host_setting(const char* fragment, const char* name,
+                                                       const char* type, const char* value) {
+    return answer(settingChangeJson(
+        applyHostSetting(fragment, name, type, value, scanRaceCatalogue(DataFolder))));
+}
+
+// Whether the animation frame at `now` (its time in milliseconds) is drawn
+// under a cap of `fps` frames a second (0: every one); the others are let pass.
+EMSCRIPTEN_KEEPALIVE int kestrion_frame_due(double now, int fps) {
+    if (fps <= 0) return 1;
+    if (PageFrameCap.periodUs != makeFrameCap(fps).periodUs) PageFrameCap = makeFrameCap(fps);
+    return frameCapTakes(PageFrameCap, static_cast<uint32_t>(now), AnimationFrameJitterMs);
+}
+
+// A wallpaper host paused (1) or resumed (0) the battle: its clock is held meanwhile.
+EMSCRIPTEN_KEEPALIVE void kestrion_pause(int paused) {
+    Paused = paused != 0;
+    holdClockWhileUnseen();
+}
+
+// One frame of the battle, on one reading of the clock; that reading (the
+// battle's time in milliseconds) for the page's figures.
+EMSCRIPTEN_KEEPALIVE uint32_t kestrion_frame() {
+    if (!Started) return 0;
     FrameReading = platformClock();
     InFrame = true;
     RunFrame();
+    const uint32_t battleTime = clockNow();
     InFrame = false;
+    return battleTime;
 }
 
 // After webglcontextrestored: the layer's shaders and buffers made again and
@@ -267,7 +315,8 @@ EMSCRIPTEN_KEEPALIVE const char* kestrion_restore() {
     std::string error;
     if (!restoreFixedFunctionLayer(error))
         return answer("the battle cannot draw again on the WebGL 2 it was given back: " + error);
-    uploadEveryTexture();
+    if (!uploadEveryTexture())
+        return answer("the sky's pictures cannot be read again from the data set");
     return answer("");
 }
 

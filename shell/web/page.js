@@ -14,8 +14,13 @@
   let running = false;
   let contextLost = false;
   let pendingShot = null;
-  // Frames drawn and the time spent inside the frame function, for measuring.
-  const stats = (window.kestrionStats = { frames: 0, workMs: 0, shots: 0, state: 'loading', restored: 0 });
+  // The wallpaper folder's page: the battle alone, settings from the host.
+  const wallpaper = document.documentElement.classList.contains('wallpaper');
+  // Frames drawn and the time spent inside the frame function, for measuring;
+  // the battle's clock at the last frame and the ships a side.
+  const stats = (window.kestrionStats = {
+    frames: 0, workMs: 0, shots: 0, state: 'loading', restored: 0, clockMs: 0, ships: [0, 0], paused: false,
+  });
   // The program's memory, for the soak.
   window.kestrionMemory = () => (program ? JSON.parse(call('kestrion_memory', [])) : null);
 
@@ -27,6 +32,7 @@
     $('message').textContent = text || '';
   }
   function notice(text, isError) {
+    if (wallpaper) console.warn('Kestrion: ' + text);
     $('notice-text').textContent = text;
     $('notice').classList.toggle('error', !!isError);
     $('notice').hidden = false;
@@ -59,6 +65,7 @@
     return bytes;
   }
   async function loadDataSet() {
+    if (window.kestrionPacked) return unpackDataSet();
     const response = await fetch('data/files.json');
     if (!response.ok) throw new Error(`data/files.json: ${response.status} ${response.statusText}`);
     const list = await response.json();
@@ -217,7 +224,7 @@
   let rendererTold = false;
   function start(fragment) {
     if (!rendererTold) {
-      call('kestrion_renderer', [rendererName()]);
+      call('kestrion_renderer', [rendererName(), pageSettings.smooth ? 1 : 0]);
       rendererTold = true;
     }
     const [width, height] = canvasSize();
@@ -231,11 +238,13 @@
       return false;
     }
     try {
-      localStorage.setItem(storageKey, fragment);
+      if (!wallpaper) localStorage.setItem(storageKey, fragment);
     } catch (e) {
       // Private windows may refuse; the address still holds the fleets.
     }
-    if (location.hash.slice(1) !== fragment) history.replaceState(null, '', '#' + fragment);
+    const address = withOtherSettings(fragment);
+    if (location.hash.slice(1) !== address) history.replaceState(null, '', '#' + address);
+    stats.ships = fleets.map((side) => side.reduce((sum, entry) => sum + Number(entry.ships), 0));
     $('builder').hidden = true;
     $('toolbar').hidden = false;
     showMessage('');
@@ -243,14 +252,17 @@
     stats.state = 'running';
     if (!running) {
       running = true;
-      requestAnimationFrame(frame);
+      program._kestrion_pause(paused ? 1 : 0);
+      requestFrame();
     }
     return true;
   }
-  function frame() {
-    if (contextLost) return requestAnimationFrame(frame);
+  function frame(now) {
+    frameScheduled = false;
+    if (paused) return;
+    if (contextLost || skippedForCap(now)) return requestFrame();
     const before = performance.now();
-    program._kestrion_frame();
+    stats.clockMs = program._kestrion_frame() >>> 0;
     stats.workMs += performance.now() - before;
     stats.frames++;
     if (pendingShot) {
@@ -258,7 +270,7 @@
       canvas.toBlob(pendingShot, 'image/png');
       pendingShot = null;
     }
-    requestAnimationFrame(frame);
+    requestFrame();
   }
   function showBuilder() {
     $('loading').hidden = true;
@@ -285,6 +297,7 @@
     }, { once: true });
   })();
   window.addEventListener('hashchange', () => {
+    if (program) applyAddressSettings(location.hash);
     if (!program || !addressHasFleets(location.hash)) return;
     const problem = readFleets(location.hash);
     if (problem) {
@@ -550,26 +563,157 @@
     notice('The offline copy is forgotten: the next visit loads the page from the network.', false);
   });
 
+  // --- Settings beside the fleets: fps= and smooth= in the address -----------
+  let pageSettings = { fps: 0, smooth: true };
+  let hostCap = 0; // a wallpaper host's own frame-rate limit, 0 for none
+  let paused = false;
+  let frameScheduled = false;
+
+  // The fleets' fragment with the address's other parts (fps=, smooth=, any
+  // other) that it does not hold itself.
+  function withOtherSettings(fragment) {
+    const keyOf = (part) => part.split('=')[0];
+    const own = new Set(['alliance1', 'alliance2', ...fragment.split('&').map(keyOf)]);
+    const others = location.hash.slice(1).split('&').filter((part) => part && !own.has(keyOf(part)));
+    return [fragment, ...others].join('&');
+  }
+  // The address's frame cap at once; smooth edges need a new WebGL context, so
+  // a change of them once the battle runs reloads the page (the address keeps them).
+  function applyAddressSettings(hash) {
+    const read = JSON.parse(call('kestrion_page_settings', [hash]));
+    if (read.error) {
+      const text = `The address's settings: ${read.error}.`;
+      wallpaper ? console.warn('Kestrion: ' + text) : notice(text, true);
+      return;
+    }
+    const smoothChanged = read.smooth !== pageSettings.smooth;
+    pageSettings = read;
+    if (smoothChanged && rendererTold) location.reload();
+  }
+  function frameCap() {
+    const caps = [pageSettings.fps, hostCap].filter((cap) => cap > 0);
+    return caps.length ? Math.min(...caps) : 0;
+  }
+  // Under a cap, animation frames that come too early are let pass: nothing is
+  // drawn and no timer runs (the program keeps the schedule, as for --fps).
+  function skippedForCap(now) {
+    const cap = frameCap();
+    return cap > 0 && !program._kestrion_frame_due(now, cap);
+  }
+  function requestFrame() {
+    if (frameScheduled || paused || !running) return;
+    frameScheduled = true;
+    requestAnimationFrame(frame);
+  }
+  // A paused battle draws nothing and its clock stands still, as in a hidden tab.
+  function setPaused(value) {
+    paused = !!value;
+    stats.paused = paused;
+    if (program && running) program._kestrion_pause(paused ? 1 : 0);
+    requestFrame();
+  }
+
+  // --- The wallpaper: Lively Wallpaper's and Wallpaper Engine's calls --------
+  // The data set and the program come in packed.js (gzip in base64), since a
+  // page opened from the disk may not fetch files beside it.
+  async function unpacked(base64) {
+    const text = atob(base64);
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
+    const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Uint8Array(await new Response(stream).arrayBuffer());
+  }
+  async function packedProgram() {
+    return window.kestrionPacked ? { wasmBinary: await unpacked(window.kestrionPacked.wasm) } : {};
+  }
+  async function unpackDataSet() {
+    program.FS.mkdir('/data');
+    for (const file of window.kestrionPacked.files) program.FS.writeFile('/data/' + file.name, await unpacked(file.gzip));
+    delete window.kestrionPacked; // its text is not needed again
+  }
+
+  // Settings that come before the program is ready wait for it.
+  const waitingSettings = [];
+  function hostSetting(name, value) {
+    if (!program || stats.state === 'loading') return waitingSettings.push([name, value]);
+    const change = JSON.parse(call('kestrion_host_setting', [location.hash, name, typeof value, String(value)]));
+    if (change.error) return console.warn(`Kestrion: the setting ${name} is refused: ${change.error}.`);
+    if (!change.changed) return;
+    history.replaceState(null, '', '#' + change.fragment);
+    if (change.changed !== 'fleets') return applyAddressSettings(location.hash);
+    if (!running) return;
+    const problem = readFleets(location.hash);
+    if (problem || !start(fragmentOf(fleets))) console.warn(`Kestrion: the fleets of ${name} cannot fly: ${problem}`);
+  }
+  function hostFrameLimit(fps) {
+    const limit = Number(fps);
+    if (!(limit >= 0)) return console.warn(`Kestrion: the host's frame-rate limit ${fps} is not a number; it is left alone.`);
+    hostCap = Math.round(limit);
+  }
+  function startWallpaper() {
+    stats.state = 'wallpaper';
+    for (const [name, value] of waitingSettings.splice(0)) hostSetting(name, value);
+    const problem = readFleets(location.hash);
+    if (problem) {
+      console.warn(`Kestrion: the fleets in the address cannot fly (${problem}); the default fleets fly.`);
+      [fleets[0], fleets[1]] = defaultFleets();
+    }
+    if (!start(fragmentOf(fleets))) console.error('Kestrion: the battle cannot start: ' + $('message').textContent);
+  }
+  if (wallpaper) {
+    // Lively Wallpaper: each setting at start and at each change; the pause
+    // (with "--pause-event true" in LivelyInfo.json) as JSON text.
+    window.livelyPropertyListener = (name, value) => hostSetting(name, value);
+    window.livelyWallpaperPlaybackChanged = (data) => {
+      try {
+        setPaused((typeof data === 'string' ? JSON.parse(data) : data).IsPaused);
+      } catch (e) {
+        console.warn(`Kestrion: Lively's playback state ${data} is not JSON; it is left alone.`);
+      }
+    };
+    // Wallpaper Engine: changed settings as {name: {value}}, its own frame limit, the pause.
+    window.wallpaperPropertyListener = {
+      applyUserProperties(properties) {
+        for (const [name, property] of Object.entries(properties || {}))
+          if (property && 'value' in property) hostSetting(name, property.value);
+      },
+      applyGeneralProperties(properties) {
+        if (properties && 'fps' in properties) hostFrameLimit(properties.fps);
+      },
+      setPaused,
+    };
+    // The desktop's clicks and keys are not the battle's: nothing reaches the page's own handlers.
+    for (const type of ['keydown', 'mousedown', 'mousemove', 'dragenter', 'dragover', 'dragleave', 'drop'])
+      window.addEventListener(type, (event) => {
+        event.stopPropagation();
+        if (type.startsWith('drag') || type === 'drop') event.preventDefault();
+      }, true);
+  }
+
   // --- Start-up ---------------------------------------------------------------
   async function main() {
-    keepOffline();
+    if (!wallpaper) keepOffline();
     try {
       program = await createKestrion({
         canvas,
         onAbort: (what) => notice(`The battle stopped (${what}). Reload the page to start again.`, true),
+        ...(await packedProgram()),
       });
       await loadDataSet();
       refreshRaces();
-      await restoreAddedRaces();
+      if (!wallpaper) await restoreAddedRaces();
     } catch (error) {
       $('loading-text').textContent =
         'The battle could not be loaded: ' + String(error.message || error).replace(/\.?$/, '. ') +
         (location.protocol === 'file:' ? 'Serve this folder over HTTP (scripts/web) instead of opening the file.' : 'Reload the page to try again.');
+      if (wallpaper) console.error('Kestrion: ' + $('loading-text').textContent);
       stats.state = 'failed';
       return;
     }
     refreshRaces();
     $('loading').hidden = true;
+    applyAddressSettings(location.hash);
+    if (wallpaper) return startWallpaper();
     if (!catalogue.races.length) showMessage('The data set has no races; drop a race file onto the page.');
     if (addressHasFleets(location.hash)) {
       const problem = readFleets(location.hash);

@@ -1,5 +1,6 @@
 #include "battle/fleet.h"
 #include "data/effects.h"
+#include "data/mesh.h"
 #include "data/scene.h"
 #include "gl/gl_state.h"
 #include "platform/memory_settings.h"
@@ -322,4 +323,52 @@ TEST_F(SceneTest, AMalformedEffectsFileLoadsNothing) {
     writeEffects(directory.path, short_);
     EXPECT_FALSE(loadSceneAssets(ProgramDirectory));
     EXPECT_EQ(findCall("glGenTextures"), -1);
+}
+
+namespace {
+// The bytes of each backdrop upload, copied while they are still there.
+std::vector<std::vector<uint8_t>> BackdropUploads;
+void KGL_APIENTRY keepUploadedBytes(GLenum, GLint, GLint, GLsizei width, GLsizei height, GLint,
+                                    GLenum format, GLenum, const GLvoid* pixels) {
+    if (format == GL_BGR_EXT && pixels) {
+        const auto* bytes = static_cast<const uint8_t*>(pixels);
+        BackdropUploads.emplace_back(bytes, bytes + size_t(width) * size_t(height) * 3);
+    }
+}
+} // namespace
+
+// Dropped after their upload, the backdrop's pixels come back from the effects
+// file for a new context and for a size that wants another level: the same
+// bytes as kept ones would give, dropped again after; with the file gone the
+// upload is refused instead of drawing from freed memory.
+TEST_F(SceneTest, DroppedBackdropPixelsAreReadAgainWhenAnUploadNeedsThem) {
+    ASSERT_TRUE(setUpScene(800, 600, ProgramDirectory));
+    const EffectsFileRecord file = smallEffects();
+    releaseBackdropPixels();
+    for (const TextureImage& image : Effects.backgroundImages) {
+        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(image.width, 3); // the sizes stay for the choice of level
+    }
+    glTexImage2D = keepUploadedBytes;
+    BackdropUploads.clear();
+    ASSERT_TRUE(uploadBackdropAgain());
+    ASSERT_EQ(BackdropUploads.size(), 6u);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(BackdropUploads[size_t(i)], file.backgrounds[size_t(i)].pixels);
+    EXPECT_EQ(Effects.backgroundImages[0].pixels, nullptr);
+
+    // A one-pixel view wants the halved level: read again and halved.
+    BackdropUploads.clear();
+    placeScene(0, 0, 1, 1, SceneShape::WindowAspect);
+    ASSERT_EQ(BackdropUploads.size(), 6u);
+    std::vector<uint8_t> halved;
+    halveImage(file.backgrounds[0].pixels.data(), 3, 2, 3, halved);
+    EXPECT_EQ(BackdropUploads[0], halved);
+    EXPECT_EQ(Effects.backgroundImages[5].pixels, nullptr);
+
+    std::filesystem::remove(std::filesystem::path(ProgramDirectory) / "Explosion.as");
+    BackdropUploads.clear();
+    EXPECT_FALSE(uploadBackdropAgain());
+    placeScene(0, 0, 800, 600, SceneShape::FourByThree);
+    EXPECT_TRUE(BackdropUploads.empty());
 }

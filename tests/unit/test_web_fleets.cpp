@@ -114,3 +114,66 @@ TEST(WebFleets, DroppedFileNamesAreSafeAndNew) {
     EXPECT_EQ(droppedRaceFileName("../x/thyl.ast", catalogue), "thyl-2.ast");
     EXPECT_EQ(droppedRaceFileName(".ast", catalogue), "race.ast");
 }
+
+TEST(WebFleets, TheAddressCarriesTheFrameCapAndSmoothEdges) {
+    PageSettings settings = parsePageSettings("#alliance1=Thyl:2&fps=30&smooth=0");
+    EXPECT_EQ(settings.frameCap, 30);
+    EXPECT_FALSE(settings.smooth);
+    EXPECT_EQ(pageSettingsJson(settings), "{\"fps\":30,\"smooth\":false,\"error\":\"\"}");
+    // Without them every frame the display shows, with smooth edges; above the
+    // cap's range, every frame again (the sliders' top step).
+    EXPECT_EQ(parsePageSettings("").frameCap, 0);
+    EXPECT_TRUE(parsePageSettings("seed=4").smooth);
+    EXPECT_EQ(parsePageSettings("fps=61").frameCap, 0);
+    EXPECT_EQ(parsePageSettings("fps=15").frameCap, 15);
+    for (const char* bad : {"fps=14", "fps=30.5", "fps=", "fps=-30", "smooth=maybe"})
+        EXPECT_NE(parsePageSettings(bad).error, "") << bad;
+}
+
+TEST(WebFleets, AHostSettingChangesOneSettingOrKeepsAllWithTheReason) {
+    const RaceCatalogue catalogue = catalogueOf({"Vessari", "Thyl"});
+    const std::string start = "alliance1=Vessari:5&seed=7&alliance2=Thyl:5";
+
+    SettingChange change =
+        applyHostSetting(start, "alliance2", "string", "Thyl:3, Vessari:2", catalogue);
+    EXPECT_EQ(change.error, "");
+    EXPECT_EQ(change.changed, "fleets");
+    // In place, readable, other keys kept; the address parser reads it back.
+    EXPECT_EQ(change.fragment, "alliance1=Vessari:5&seed=7&alliance2=Thyl:3,%20Vessari:2");
+    const AddressFleets fleets = parseFleetAddress(change.fragment);
+    ASSERT_EQ(fleets.alliances[1].size(), 2u);
+    EXPECT_EQ(fleets.alliances[1][1].race, "Vessari");
+
+    // Bad values: the fragment stays, the reason says which side and why.
+    const struct {
+        const char *name, *type, *value, *reason;
+    } bad[] = {{"alliance1", "string", "Nobody:5", "unknown race \"Nobody\""},
+               {"alliance1", "string", "Thyl:5000", "not a number from 1 to 500"},
+               {"alliance2", "string", "Thyl:500,Vessari:500,Thyl:1", "at most 1000"},
+               {"alliance1", "string", "  ", "the text is empty"},
+               {"alliance2", "number", "5", "not a number"},
+               {"fps", "number", "5", "too few"},
+               {"fps", "string", "fast", "not a whole number"},
+               {"smooth", "object", "[object Object]", "not a object"},
+               {"colour", "string", "red", "no setting named"}};
+    for (const auto& setting : bad) {
+        change = applyHostSetting(start, setting.name, setting.type, setting.value, catalogue);
+        EXPECT_EQ(change.fragment, start) << setting.value;
+        EXPECT_EQ(change.changed, "") << setting.value;
+        EXPECT_NE(change.error.find(setting.reason), std::string::npos) << change.error;
+    }
+    EXPECT_NE(applyHostSetting(start, "alliance1", "string", "Nobody:5", catalogue)
+                  .error.find("alliance 1: "),
+              std::string::npos);
+
+    // The cap and the switch join the fragment; the same value again changes nothing.
+    change = applyHostSetting(start, "fps", "number", "30", catalogue);
+    EXPECT_EQ(change.changed, "fps");
+    EXPECT_EQ(parsePageSettings(change.fragment).frameCap, 30);
+    change = applyHostSetting(change.fragment, "smooth", "boolean", "false", catalogue);
+    EXPECT_EQ(change.changed, "smooth");
+    EXPECT_FALSE(parsePageSettings(change.fragment).smooth);
+    EXPECT_EQ(applyHostSetting(change.fragment, "fps", "number", "30", catalogue).changed, "");
+    EXPECT_EQ(settingChangeJson(change),
+              "{\"fragment\":\"" + change.fragment + "\",\"changed\":\"smooth\",\"error\":\"\"}");
+}

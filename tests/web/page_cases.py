@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium (SwiftShader's WebGL 2), one case a run:
-  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost, soak, sky, beams)
-Environment: WEB_SITE (build/web), E2E_INSPECT (kestrion-e2e-inspect),
+  page_cases.py CASE      (battle, address, races, kept, offline, calls, textures, lost, soak, sky, beams,
+                           wallpaper, wallpaper_pace, wallpaper_package)
+The wallpaper cases open the wallpaper folder from the disk (file://), with no server.
+Environment: WEB_SITE (build/web), WEB_WALLPAPER (build/wallpaper), WEB_PACKAGES (build/packages,
+for wallpaper_package), E2E_INSPECT (kestrion-e2e-inspect),
 WEB_FORGE (kestrion-forge), WEB_WORK (a scratch folder for this case)."""
 import glob
 import json
@@ -11,6 +14,7 @@ import signal
 import subprocess
 import sys
 import time
+import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from devtools import CHROMIUM, COUNT_WEBGL, Browser, Failure, Page, Server, png_to_ppm  # noqa: E402
@@ -18,6 +22,7 @@ from devtools import CHROMIUM, COUNT_WEBGL, Browser, Failure, Page, Server, png_
 SITE = os.environ["WEB_SITE"]
 INSPECT = os.environ["E2E_INSPECT"]
 WORK = os.environ["WEB_WORK"]
+WALLPAPER = os.environ.get("WEB_WALLPAPER", os.path.join(os.path.dirname(SITE), "wallpaper"))
 DATA = os.path.join(SITE, "data")
 EFFECTS = os.path.join(DATA, "Explosion.as")
 
@@ -121,25 +126,32 @@ def shots(page, downloads, race_files, tries=8):
 
 
 class Session:
-    def __init__(self):
-        self.server = Server(SITE)
-        self.browser = Browser(folder=WORK)  # a killed run's profile goes with the next run
+    def __init__(self, serve=True, extra=()):
+        self.server = Server(SITE) if serve else None
+        self.browser = Browser(folder=WORK, extra=extra)  # a killed run's profile goes with the next run
         self.downloads = os.path.join(WORK, "downloads")
         os.makedirs(self.downloads, exist_ok=True)
         self.browser.send("Browser.setDownloadBehavior",
                           {"behavior": "allow", "downloadPath": self.downloads})
 
-    def page(self, fragment="", before=None):
-        page = Page(self.browser, self.server.url("index.html") + fragment, before)
+    def page(self, fragment="", before=None, url=None):
+        page = Page(self.browser, (url or self.server.url("index.html")) + fragment, before)
         page.wait_for("window.kestrionStats && window.kestrionStats.state !== 'loading'",
                       "the page to load the data set")
         if state(page) == "failed":
             raise Failure("the page could not load: " + text_of(page, "#loading-text"))
         return page
 
+    def wallpaper(self, fragment=""):
+        """The wallpaper folder's page opened from the disk, running."""
+        page = self.page(fragment, url="file://" + os.path.join(os.path.abspath(WALLPAPER), "index.html"))
+        wait_running(page)
+        return page
+
     def close(self):
         self.browser.close()
-        self.server.close()
+        if self.server:
+            self.server.close()
 
 
 def case_battle(session):
@@ -604,6 +616,177 @@ def case_beams(session):
                 raise Failure(f"the beams at {width * ratio} x {height * ratio}; see {ppm}")
 
 
+def console_line(session, text):
+    """The next line the page wrote to the console that holds `text`."""
+    def holds(params):
+        return any(text in str(arg.get("value", "")) for arg in params.get("args", []))
+    params = session.browser.wait_event("Runtime.consoleAPICalled", holds, timeout=60)
+    return " ".join(str(arg.get("value", "")) for arg in params["args"])
+
+
+def wait_ships(page, ships, what):
+    page.wait_for(f"JSON.stringify(kestrionStats.ships) === {json.dumps(json.dumps(ships, separators=(',', ':')))}", what)
+
+
+def lively_calls(name, value):
+    return f"livelyPropertyListener({json.dumps(name)}, {json.dumps(value)})"
+
+
+def engine_calls(name, value):
+    return f"wallpaperPropertyListener.applyUserProperties({{{json.dumps(name)}: {{value: {json.dumps(value)}}}}})"
+
+
+def case_wallpaper(session):
+    """The wallpaper folder from file:// with no server: the battle alone on the
+    page; both hosts' setting calls change the fleets (the ship counts follow,
+    and the races' beams are in the picture); every bad value keeps the fleets
+    and says why in the console; a pause stops frames and holds the battle's
+    clock, and a resume goes on from where it stood."""
+    known = races()
+    page = session.wallpaper()
+    shown = page.evaluate("[...document.querySelectorAll('#builder, #toolbar, #notice, #loading')]"
+                          ".filter(e => getComputedStyle(e).display !== 'none').map(e => e.id)")
+    if shown:
+        raise Failure(f"the wallpaper shows {shown} over the battle")
+
+    # Each host as it calls: Lively a setting at a time, Wallpaper Engine the changed ones.
+    page.evaluate(lively_calls("alliance1", "Sathe:6") + ";" + lively_calls("alliance2", "Oruun:3,Thyl:3"))
+    wait_ships(page, [6, 6], "Lively's fleets")
+    shots(page, session.downloads, [known["Sathe"], known["Oruun"], known["Thyl"]])
+    page.evaluate(engine_calls("alliance1", "Korrhan:4"))
+    wait_ships(page, [4, 6], "Wallpaper Engine's fleets")
+    shots(page, session.downloads, [known["Korrhan"], known["Oruun"], known["Thyl"]])
+
+    # Bad values, by either host: the battle keeps its fleets, the console says why.
+    address = page.evaluate("location.hash")
+    for calls, name, value, reason in [(lively_calls, "alliance1", "Nobody:5", "unknown race"),
+                                       (engine_calls, "alliance2", "Thyl:5000", "not a number from 1 to 500"),
+                                       (lively_calls, "alliance2", "", "the text is empty"),
+                                       (engine_calls, "alliance1", 12, "not a number"),
+                                       (lively_calls, "fps", 3, "too few")]:
+        frames = page.evaluate("kestrionStats.frames")
+        page.evaluate(calls(name, value))
+        line = console_line(session, reason)
+        print(f"{name}={value!r}: {line}")
+        page.wait_for(f"kestrionStats.frames > {frames + 3}", "frames after a bad value")
+        if page.evaluate("[location.hash, JSON.stringify(kestrionStats.ships)]") != [address, "[4,6]"]:
+            raise Failure(f"{name}={value!r} changed the fleets: {page.evaluate('location.hash')}")
+
+    # Paused by Lively's playback call, then by Wallpaper Engine's.
+    for pause, resume in [("livelyWallpaperPlaybackChanged('{\"IsPaused\":true}')",
+                           "livelyWallpaperPlaybackChanged('{\"IsPaused\":false}')"),
+                          ("wallpaperPropertyListener.setPaused(true)",
+                           "wallpaperPropertyListener.setPaused(false)")]:
+        page.evaluate(pause)
+        time.sleep(0.5)  # a frame already asked for may still come
+        frames, clock = page.evaluate("[kestrionStats.frames, kestrionStats.clockMs]")
+        time.sleep(3)
+        if page.evaluate("kestrionStats.frames") != frames:
+            raise Failure(f"{pause}: frames came while paused")
+        page.evaluate(resume)
+        page.wait_for(f"kestrionStats.frames > {frames + 5}", "frames after the resume")
+        after = page.evaluate("kestrionStats.clockMs")
+        print(f"{pause}: the battle's clock {clock} ms before, {after} ms five frames after the resume")
+        if not 0 < after - clock < 2000:
+            raise Failure(f"the battle's clock went from {clock} to {after} ms over a 3 s pause")
+
+
+def case_wallpaper_pace(session):
+    """The frame-rate cap from either host holds the frames at or under it; the
+    animation frames here are not held to a display's rate, so uncapped they
+    come faster."""
+    page = session.wallpaper("#alliance1=&alliance2=")
+
+    def rate(seconds=6):
+        start = page.evaluate("[kestrionStats.frames, performance.now()]")
+        time.sleep(seconds)
+        end = page.evaluate("[kestrionStats.frames, performance.now()]")
+        return (end[0] - start[0]) * 1000 / (end[1] - start[1])
+
+    free = rate()
+    page.evaluate("wallpaperPropertyListener.applyGeneralProperties({fps: 30})")
+    engine = rate()
+    page.evaluate(lively_calls("fps", 20))
+    lively = rate()
+    page.evaluate("wallpaperPropertyListener.applyGeneralProperties({fps: 0});" + lively_calls("fps", 61))
+    again = rate()
+    print(f"frames a second: uncapped {free:.1f}, Wallpaper Engine's 30 {engine:.1f}, "
+          f"Lively's 20 {lively:.1f}, uncapped again {again:.1f}")
+    if engine > 31 or lively > 21:
+        raise Failure(f"the caps let {engine:.1f} and {lively:.1f} frames a second through")
+    if free <= 31 or again <= 31:
+        print("(uncapped the page drew no more than 31 frames a second here: the caps were not tested hard)")
+
+
+def check_fields(name, found, expected):
+    """Each field of `expected` in `found` with that value (or of that type)."""
+    for field, value in expected.items():
+        have = found.get(field)
+        if isinstance(value, type) and isinstance(have, value):
+            continue
+        if have != value:
+            raise Failure(f"{name}: {field} is {have!r}, not {value!r}")
+
+
+def case_wallpaper_package(session):
+    """The zip scripts/package writes: the hosts' JSON files at its top hold the
+    fields each host reads, the files they name are in it and are pictures of
+    the kind asked for, and its page, unpacked, runs from file:// and takes the
+    defaults of its own settings files."""
+    zips = glob.glob(os.path.join(os.environ["WEB_PACKAGES"], "Kestrion-*-wallpaper.zip"))
+    if len(zips) != 1:
+        raise Failure(f"not one wallpaper zip in {os.environ['WEB_PACKAGES']}: {zips}; run scripts/package")
+    version = os.path.basename(zips[0])[len("Kestrion-"):-len("-wallpaper.zip")]
+    folder = os.path.join(WORK, "Wallpaper folder")  # a blank in the path, as on many desktops
+    with zipfile.ZipFile(zips[0]) as archive:
+        archive.extractall(folder)
+        names = set(archive.namelist())
+
+    def read(name):
+        if name not in names:
+            raise Failure(f"{name} is not at the top of {zips[0]}")
+        with open(os.path.join(folder, name), encoding="utf-8") as file:
+            return json.load(file)
+
+    def picture(name, kinds):
+        with open(os.path.join(folder, name), "rb") as file:
+            head = file.read(8)
+        if not any(head.startswith(magic) for magic in kinds):
+            raise Failure(f"{name} is not a {' or '.join(str(k) for k in kinds)} picture")
+
+    lively = read("LivelyInfo.json")
+    check_fields("LivelyInfo.json", lively, {
+        "AppVersion": str, "Title": f"Kestrion {version}", "Desc": str, "Author": str, "License": "MIT",
+        "Contact": str, "Type": 1, "FileName": "index.html", "Preview": "preview.gif",
+        "Thumbnail": "preview.png", "Arguments": "--pause-event true"})
+    engine = read("project.json")
+    check_fields("project.json", engine, {"type": "web", "file": "index.html", "title": f"Kestrion {version}",
+                                          "preview": "preview.gif"})
+    picture("preview.gif", [b"GIF89a", b"GIF87a"])
+    picture("preview.png", [b"\x89PNG\r\n\x1a\n"])
+    lively_settings = read("LivelyProperties.json")
+    engine_settings = engine["general"]["properties"]
+    kinds = {"alliance1": ("textbox", "textinput"), "alliance2": ("textbox", "textinput"),
+             "fps": ("slider", "slider"), "smooth": ("checkbox", "bool")}
+    for name, (lively_kind, engine_kind) in kinds.items():
+        check_fields(f"LivelyProperties.json {name}", lively_settings.get(name, {}), {"type": lively_kind})
+        check_fields(f"project.json {name}", engine_settings.get(name, {}), {"type": engine_kind})
+        if lively_settings[name]["value"] != engine_settings[name]["value"]:
+            raise Failure(f"the hosts' defaults of {name} differ")
+    for settings in (lively_settings["fps"], engine_settings["fps"]):
+        check_fields("the frame-rate slider", settings, {"min": 15, "max": 61})
+
+    # Unpacked, from the disk: the hosts' defaults, given as Lively gives them, fly.
+    page = session.page(url="file://" + os.path.join(folder, "index.html"))
+    wait_running(page)
+    for name, setting in lively_settings.items():
+        page.evaluate(lively_calls(name, setting["value"]))
+    sides = [sum(int(entry.split(":")[1]) for entry in lively_settings[f"alliance{k}"]["value"].split(","))
+             for k in (1, 2)]
+    wait_ships(page, sides, "the defaults of LivelyProperties.json")
+    print(f"{zips[0]}: the page runs from {folder} with {page.evaluate('location.hash')}")
+
+
 def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
@@ -614,7 +797,9 @@ def main():
         return 2
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    for needed in [os.path.join(SITE, "index.html"), os.path.join(SITE, "kestrion.wasm"), EFFECTS]:
+    wallpaper = case.startswith("wallpaper")
+    for needed in [os.path.join(SITE, "index.html"), os.path.join(SITE, "kestrion.wasm"), EFFECTS,
+                   *([os.path.join(WALLPAPER, "packed.js")] if wallpaper else [])]:
         if not os.path.exists(needed):
             print(f"{needed} is missing; run scripts/build web", file=sys.stderr)
             return 1
@@ -622,7 +807,8 @@ def main():
         print(f"{CHROMIUM} is missing; install chromium-headless-shell (scripts/setup)",
               file=sys.stderr)
         return 1
-    session = Session()
+    session = Session(serve=not wallpaper,
+                      extra=("--disable-gpu-vsync", "--disable-frame-rate-limit") if wallpaper else ())
     # ctest ends a test that overruns with SIGTERM: clean up as on any failure.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     try:
