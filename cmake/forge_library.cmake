@@ -26,6 +26,8 @@ endforeach()
 function(kestrion_forge_library name core)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/forge/*.cpp)
   list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/tools/forge/main.cpp)
+  # The preview's off-screen context (on Windows it reports that EGL is missing).
+  list(APPEND sources ${CMAKE_SOURCE_DIR}/gl/egl/surfaceless.cpp)
   add_library(${name} STATIC ${sources})
   target_link_libraries(${name} PUBLIC ${core})
   target_include_directories(${name} SYSTEM PUBLIC ${KESTRION_THIRD_PARTY})

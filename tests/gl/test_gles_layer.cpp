@@ -4,6 +4,7 @@
 // read-back pixels compared. Each drawing runs in a child process of its own,
 // so that both start from the same program state.
 #include "data/scene.h"
+#include "gl/egl/surfaceless.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "gl/gles/fixed_function.h"
@@ -51,34 +52,12 @@ constexpr int LargeFrames = 90, LargeCaptureEvery = 15;
 constexpr int ChannelTolerance = 8;
 constexpr double DifferingShareLimit = 0.0005;
 
-// The EGL calls the harness makes, looked up by name from libEGL.so.1.
-using EGLDisplay = void*;
-using EGLConfig = void*;
-using EGLContext = void*;
-using EGLint = int32_t;
-constexpr EGLint EglNone = 0x3038, EglSurfaceType = 0x3033, EglRenderableType = 0x3040,
-                 EglOpenGLES3Bit = 0x40, EglOpenGLBit = 0x8, EglContextMajorVersion = 0x3098;
-constexpr unsigned EglPlatformSurfacelessMesa = 0x31DD, EglOpenGLESApi = 0x30A0,
-                   EglOpenGLApi = 0x30A2;
-
-struct EGLCalls {
-    void* (*getProcAddress)(const char*);
-    EGLDisplay (*getPlatformDisplay)(unsigned, void*, const EGLint*);
-    unsigned (*initialize)(EGLDisplay, EGLint*, EGLint*);
-    unsigned (*bindAPI)(unsigned);
-    unsigned (*chooseConfig)(EGLDisplay, const EGLint*, EGLConfig*, EGLint, EGLint*);
-    EGLContext (*createContext)(EGLDisplay, EGLConfig, EGLContext, const EGLint*);
-    unsigned (*makeCurrent)(EGLDisplay, void*, void*, EGLContext);
-    EGLint (*getError)();
-};
-EGLCalls E;
-
 void* eglLookup(const char* name) {
-    return E.getProcAddress(name);
+    return surfacelessLookup(name);
 }
 
 void* eglLookupFor(const char* name, void*) {
-    return E.getProcAddress(name);
+    return surfacelessLookup(name);
 }
 
 enum class Backend { MesaFixedFunction, Layer };
@@ -86,68 +65,9 @@ enum class Backend { MesaFixedFunction, Layer };
 // An OpenGL ES 3 or compatibility OpenGL context on Mesa's surfaceless platform,
 // current, drawing into an 800 x 600 framebuffer object. Empty when all went well.
 std::string makeContext(Backend backend) {
-    LibraryHandle library = openLibrary("libEGL.so.1");
-    if (!library) return "cannot open libEGL.so.1 (install libegl1 and libegl-mesa0)";
-    E.getProcAddress =
-        reinterpret_cast<void* (*)(const char*)>(librarySymbol(library, "eglGetProcAddress"));
-    if (!E.getProcAddress) return "libEGL.so.1 has no eglGetProcAddress";
-    auto find = [](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(E.getProcAddress(name));
-        return slot != nullptr;
-    };
-    if (!find(E.getPlatformDisplay, "eglGetPlatformDisplayEXT") ||
-        !find(E.initialize, "eglInitialize") || !find(E.bindAPI, "eglBindAPI") ||
-        !find(E.chooseConfig, "eglChooseConfig") || !find(E.createContext, "eglCreateContext") ||
-        !find(E.makeCurrent, "eglMakeCurrent") || !find(E.getError, "eglGetError"))
-        return "EGL lacks a function the harness needs";
-    EGLDisplay display = E.getPlatformDisplay(EglPlatformSurfacelessMesa, nullptr, nullptr);
-    EGLint major = 0, minor = 0;
-    if (!display || !E.initialize(display, &major, &minor))
-        return "no surfaceless EGL display (install libegl-mesa0)";
-    const bool es = backend == Backend::Layer;
-    if (!E.bindAPI(es ? EglOpenGLESApi : EglOpenGLApi)) return "EGL cannot bind the API";
-    // No surface of any kind: the default asks for window surfaces, which this platform lacks.
-    const EGLint attributes[] = {EglSurfaceType, 0, EglRenderableType,
-                                 es ? EglOpenGLES3Bit : EglOpenGLBit, EglNone};
-    EGLConfig config = nullptr;
-    EGLint count = 0;
-    if (!E.chooseConfig(display, attributes, &config, 1, &count) || count < 1)
-        return "no EGL configuration for the context";
-    const EGLint esVersion[] = {EglContextMajorVersion, 3, EglNone};
-    EGLContext context = E.createContext(display, config, nullptr, es ? esVersion : nullptr);
-    if (!context || !E.makeCurrent(display, nullptr, nullptr, context))
-        return "cannot make a surfaceless context current, EGL error " +
-               std::to_string(E.getError());
-
-    // The framebuffer object both draw into: colour and a 24-bit depth buffer.
-    void (*genFramebuffers)(int, unsigned*), (*bindFramebuffer)(unsigned, unsigned);
-    void (*genRenderbuffers)(int, unsigned*), (*bindRenderbuffer)(unsigned, unsigned);
-    void (*renderbufferStorage)(unsigned, unsigned, int, int);
-    void (*framebufferRenderbuffer)(unsigned, unsigned, unsigned, unsigned);
-    unsigned (*checkFramebufferStatus)(unsigned);
-    if (!find(genFramebuffers, "glGenFramebuffers") ||
-        !find(bindFramebuffer, "glBindFramebuffer") ||
-        !find(genRenderbuffers, "glGenRenderbuffers") ||
-        !find(bindRenderbuffer, "glBindRenderbuffer") ||
-        !find(renderbufferStorage, "glRenderbufferStorage") ||
-        !find(framebufferRenderbuffer, "glFramebufferRenderbuffer") ||
-        !find(checkFramebufferStatus, "glCheckFramebufferStatus"))
-        return "the context has no framebuffer objects";
-    constexpr unsigned Framebuffer = 0x8D40, Renderbuffer = 0x8D41, Rgba8 = 0x8058,
-                       Depth24 = 0x81A6, ColourAttachment = 0x8CE0, DepthAttachment = 0x8D00,
-                       Complete = 0x8CD5;
-    unsigned framebuffer = 0, buffers[2] = {};
-    genFramebuffers(1, &framebuffer);
-    bindFramebuffer(Framebuffer, framebuffer);
-    genRenderbuffers(2, buffers);
-    const unsigned formats[2] = {Rgba8, Depth24}, points[2] = {ColourAttachment, DepthAttachment};
-    for (int k = 0; k < 2; ++k) {
-        bindRenderbuffer(Renderbuffer, buffers[k]);
-        renderbufferStorage(Renderbuffer, formats[k], Width, Height);
-        framebufferRenderbuffer(Framebuffer, points[k], Renderbuffer, buffers[k]);
-    }
-    if (checkFramebufferStatus(Framebuffer) != Complete) return "the framebuffer is incomplete";
-    return "";
+    return makeSurfacelessContext(backend == Backend::Layer ? SurfacelessApi::OpenGLES3
+                                                            : SurfacelessApi::OpenGL,
+                                  Width, Height);
 }
 
 // One drawing: the matrices glGetDoublev gave after the scene set-up, and the

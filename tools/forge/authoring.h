@@ -115,6 +115,12 @@ ImageRecord toImageRecord(const Picture& picture);
 Picture fromImageRecord(const ImageRecord& image, int channels);
 std::vector<uint8_t> encodePng(const Picture& picture);
 
+// The race drawn from three angles side by side into a width x height picture,
+// off-screen. False with the reason in `error` when no off-screen OpenGL works.
+bool previewRace(const RaceFileRecord& race, int width, int height, Picture& picture,
+                 std::string& error);
+
 // The commands.
 int commandImport(const std::vector<std::string>& args);
+int commandPreview(const std::vector<std::string>& args);
 int commandExport(const std::vector<std::string>& args);

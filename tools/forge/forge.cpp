@@ -23,6 +23,8 @@ const char* const Usage =
     "                     (kestrion-forge import --help for the options)\n"
     "  export RACE.ast OUTDIR\n"
     "                     write a race as OBJ, MTL and PNG files into OUTDIR\n"
+    "  preview RACE.ast OUT.png [--size WxH]\n"
+    "                     draw the race from three angles into a PNG picture\n"
     "  seeds OUTDIR       write small valid race and effects files for fuzzing into\n"
     "                     OUTDIR/race and OUTDIR/effects, and edge files at the\n"
     "                     largest accepted sizes into OUTDIR/race-edges and\n"
@@ -127,6 +129,7 @@ int runForge(const std::vector<std::string>& args) {
     if (command == "resources") return commandWrite(args, true);
     if (command == "inspect") return commandInspect(args);
     if (command == "import") return commandImport(args);
+    if (command == "preview") return commandPreview(args);
     if (command == "export") return commandExport(args);
     if (command == "seeds") return commandSeeds(args);
     std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());
