@@ -59,6 +59,7 @@ ParsedOptions parseProgramOptions(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
     ProgramOptions& options = parsed.options;
     bool rootGiven = false, idGiven = false, windowGiven = false;
+    bool saverGiven = false, wallpaperGiven = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         OptionWord word;
         if (!splitOption(arguments[i], word)) {
@@ -66,7 +67,8 @@ ParsedOptions parseProgramOptions(const std::vector<std::string>& arguments) {
             return parsed;
         }
         const bool takesValue = word.name == "alliance1" || word.name == "alliance2" ||
-                                word.name == "data" || word.name == "window-id";
+                                word.name == "data" || word.name == "window-id" ||
+                                word.name == "output" || word.name == "fps";
         if (!takesValue && word.hasValue) {
             parsed.error = "option -" + word.name + " takes no value; see --help";
             return parsed;
@@ -90,6 +92,26 @@ ParsedOptions parseProgramOptions(const std::vector<std::string>& arguments) {
             windowGiven = true;
         } else if (word.name == "fullscreen") {
             options.fullscreen = true;
+        } else if (word.name == "x11") {
+            options.forceX11 = true;
+        } else if (word.name == "saver") {
+            saverGiven = true;
+        } else if (word.name == "wallpaper") {
+            wallpaperGiven = true;
+        } else if (word.name == "output") {
+            if (value.empty()) {
+                parsed.error = "option --output needs the name of a monitor (as DP-1)";
+                return parsed;
+            }
+            options.outputs.push_back(value);
+        } else if (word.name == "fps") {
+            unsigned long long fps = 0;
+            if (!parseDecimal(value, MaxFpsCap, fps) || fps == 0) {
+                parsed.error = "--fps " + quoted(value) + " is not a number from 1 to " +
+                               std::to_string(MaxFpsCap);
+                return parsed;
+            }
+            options.fpsCap = int(fps);
         } else if (word.name == "window-id") {
             if (!parseWindowId(value, options.windowId)) {
                 parsed.error = "window id " + quoted(value) +
@@ -120,9 +142,39 @@ ParsedOptions parseProgramOptions(const std::vector<std::string>& arguments) {
         parsed.error = "-root, -window-id and -window exclude each other";
         return parsed;
     }
+    if (saverGiven && wallpaperGiven) {
+        parsed.error = "--saver and --wallpaper exclude each other";
+        return parsed;
+    }
+    if ((saverGiven || wallpaperGiven) && (rootGiven || idGiven || windowGiven)) {
+        parsed.error = std::string(saverGiven ? "--saver" : "--wallpaper") +
+                       " makes its own surfaces; leave out -root, -window-id and -window (those "
+                       "are for xscreensaver)";
+        return parsed;
+    }
+    if ((saverGiven || wallpaperGiven) && options.fullscreen) {
+        parsed.error = std::string(saverGiven ? "--saver" : "--wallpaper") +
+                       " always covers whole monitors; leave out --fullscreen";
+        return parsed;
+    }
+    if (!options.outputs.empty() && !saverGiven && !wallpaperGiven) {
+        parsed.error = "--output is for --saver and --wallpaper";
+        return parsed;
+    }
+    if (saverGiven && options.outputs.size() > 1) {
+        parsed.error = "--saver shows the battle on one monitor; give --output once";
+        return parsed;
+    }
     if (rootGiven) options.target = WindowTarget::Root;
     if (idGiven) options.target = WindowTarget::WindowId;
+    if (saverGiven) options.mode = RunMode::Saver;
+    if (wallpaperGiven) options.mode = RunMode::Wallpaper;
     return parsed;
+}
+
+bool waylandFirst(const ProgramOptions& options, const char* waylandDisplay) {
+    return !options.forceX11 && options.target == WindowTarget::NewWindow && waylandDisplay &&
+           *waylandDisplay;
 }
 
 DataFolderChoice chooseDataFolder(const std::string& dataOption, const char* environment,
@@ -172,10 +224,21 @@ std::string usageText() {
            "                      $KESTRION_DATA, ../share/kestrion beside the program, or the\n"
            "                      program's own folder\n"
            "  --fullscreen        a window over the whole screen instead of 800 x 600\n"
-           "  -root               draw on the root window, or on $XSCREENSAVER_WINDOW\n"
-           "  -window-id ID       draw into an existing window (decimal, or hex after 0x)\n"
+           "  --saver             screen saver for idle tools (swayidle, xss-lock): covers\n"
+           "                      every monitor, the battle on one, others black; any key,\n"
+           "                      button, touch or mouse motion ends it with exit code 0\n"
+           "  --wallpaper         live wallpaper behind the windows of every monitor\n"
+           "  --output NAME       --saver: the monitor that shows the battle (default: the\n"
+           "                      first); --wallpaper: a monitor to draw on (repeatable;\n"
+           "                      default: all)\n"
+           "  --fps N             at most N frames a second (1 to 1000), to save power\n"
+           "  --x11               use X11 even when WAYLAND_DISPLAY is set\n"
+           "  -root               draw on the root window, or on $XSCREENSAVER_WINDOW (X11)\n"
+           "  -window-id ID       draw into an existing X11 window (decimal, or hex after 0x)\n"
            "  --help, --version\n"
            "\n"
+           "kestrion uses Wayland when $WAYLAND_DISPLAY names a compositor it can reach, and\n"
+           "X11 otherwise.\n"
            "In a window: Escape or q ends, F12 saves KestrionScreenNN.bmp in the current folder.\n"
-           "With -root or -window-id the program runs until SIGTERM or SIGINT.\n";
+           "With -root, -window-id or --wallpaper the program runs until SIGTERM or SIGINT.\n";
 }

@@ -15,9 +15,23 @@ enum class WindowTarget {
     WindowId   // the window named by -window-id
 };
 
+// What the program is run as.
+enum class RunMode {
+    Window,   // a window of our own (or the hack window of -root / -window-id)
+    Saver,    // --saver: every monitor covered until any input
+    Wallpaper // --wallpaper: behind the desktop, on every monitor or those named
+};
+
+// The most frames a second --fps takes.
+constexpr int MaxFpsCap = 1000;
+
 struct ProgramOptions {
     WindowTarget target = WindowTarget::NewWindow;
-    unsigned long windowId = 0; // with WindowTarget::WindowId
+    RunMode mode = RunMode::Window;
+    bool forceX11 = false;            // --x11: never Wayland
+    std::vector<std::string> outputs; // --output NAME, in the order given
+    int fpsCap = 0;                   // --fps N; 0: no cap
+    unsigned long windowId = 0;       // with WindowTarget::WindowId
     bool fullscreen = false;
     bool help = false;
     bool version = false;
@@ -36,6 +50,11 @@ struct ParsedOptions {
 // The arguments after the program's name. Every option may start with one dash
 // or two, and a value may follow "=" or come as the next argument.
 ParsedOptions parseProgramOptions(const std::vector<std::string>& arguments);
+
+// Whether to try Wayland before X11: WAYLAND_DISPLAY (null: not set) names a
+// compositor, --x11 is not given, and the target is not an X11 hack window.
+// The caller still falls back to X11 when the compositor cannot be reached.
+bool waylandFirst(const ProgramOptions& options, const char* waylandDisplay);
 
 // A window id in decimal or with "0x" in hex; false for anything else or 0.
 bool parseWindowId(std::string_view text, unsigned long& id);

@@ -21,6 +21,7 @@
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -92,7 +93,62 @@ struct Run {
     Window ownWindow = 0; // the window we created, if any
     Colormap colormap = 0;
     Atom deleteWindow = 0;
+    // --saver: the black windows over the other monitors, the hidden pointer,
+    // and where the pointer was when the saver started.
+    std::vector<Window> blackWindows;
+    Cursor cursor = 0;
+    PointerAnchor anchor;
+    FrameCap cap;
 };
+
+bool saverMode(const Run& run) {
+    return run.options.mode == RunMode::Saver;
+}
+
+// --saver: a black override-redirect window over every monitor but the
+// battle's, whose place and size `battle` gets.
+void coverOtherMonitors(Run& run, X11Monitor& battle) {
+    Display* display = run.display;
+    const int screen = DefaultScreen(display);
+    const std::vector<X11Monitor> monitors = x11Monitors(display, screen);
+    const int shown =
+        saverBattleMonitor(monitors, run.options.outputs.empty() ? "" : run.options.outputs[0]);
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        if (int(i) == shown) {
+            battle = monitors[i];
+            continue;
+        }
+        XSetWindowAttributes attributes = {};
+        attributes.background_pixel = BlackPixel(display, screen);
+        attributes.override_redirect = True;
+        attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask;
+        run.blackWindows.push_back(
+            XCreateWindow(display, RootWindow(display, screen), monitors[i].x, monitors[i].y,
+                          unsigned(monitors[i].width), unsigned(monitors[i].height), 0,
+                          CopyFromParent, InputOutput, CopyFromParent,
+                          CWBackPixel | CWOverrideRedirect | CWEventMask, &attributes));
+    }
+}
+
+// --saver, once the battle's window is ready: everything shown above every
+// other window, the pointer hidden, input grabbed.
+void showSaver(Run& run) {
+    Display* display = run.display;
+    run.cursor = blankCursor(display, run.ownWindow);
+    XDefineCursor(display, run.ownWindow, run.cursor);
+    XMapRaised(display, run.ownWindow);
+    for (Window window : run.blackWindows) {
+        XDefineCursor(display, window, run.cursor);
+        XMapRaised(display, window);
+    }
+    XSync(display, False);
+    grabSaverInput(display, run.ownWindow, run.cursor);
+    Window root, child;
+    int rootX, rootY, x, y;
+    unsigned int buttons;
+    if (XQueryPointer(display, run.ownWindow, &root, &child, &rootX, &rootY, &x, &y, &buttons))
+        pointerMovedFar(run.anchor, rootX, rootY);
+}
 
 // The window the hack modes draw into: -window-id, or the root window unless
 // xscreensaver names one in XSCREENSAVER_WINDOW.
@@ -156,8 +212,15 @@ bool openTarget(Run& run, std::string& error) {
         return false;
     }
     Window parent = root;
-    int width = 800, height = 600;
-    if (hackWindow) {
+    int left = 0, top = 0, width = 800, height = 600;
+    if (saverMode(run)) {
+        X11Monitor battle;
+        coverOtherMonitors(run, battle);
+        left = battle.x;
+        top = battle.y;
+        width = battle.width;
+        height = battle.height;
+    } else if (hackWindow) {
         parent = hackWindow;
         XWindowAttributes attributes;
         XGetWindowAttributes(display, hackWindow, &attributes);
@@ -174,10 +237,15 @@ bool openTarget(Run& run, std::string& error) {
     attributes.background_pixel = BlackPixel(display, screen);
     attributes.border_pixel = 0;
     attributes.event_mask = StructureNotifyMask | ExposureMask | KeyPressMask;
-    run.ownWindow =
-        XCreateWindow(display, parent, 0, 0, unsigned(width), unsigned(height), 0,
-                      run.target.visual->depth, InputOutput, run.target.visual->visual,
-                      CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
+    unsigned long mask = CWColormap | CWBackPixel | CWBorderPixel | CWEventMask;
+    if (saverMode(run)) {
+        attributes.override_redirect = True;
+        attributes.event_mask |= ButtonPressMask | PointerMotionMask;
+        mask |= CWOverrideRedirect;
+    }
+    run.ownWindow = XCreateWindow(display, parent, left, top, unsigned(width), unsigned(height), 0,
+                                  run.target.visual->depth, InputOutput, run.target.visual->visual,
+                                  mask, &attributes);
     run.target.window = run.ownWindow;
     ScreenWidth = width;
     ScreenHeight = height;
@@ -200,6 +268,7 @@ bool openTarget(Run& run, std::string& error) {
 
 // One queued event; false when it asks the run to end.
 bool handleEvent(Run& run, XEvent& event) {
+    if (saverMode(run) && saverEndsOn(event, run.anchor)) return false;
     const bool windowMode = run.options.target == WindowTarget::NewWindow;
     switch (event.type) {
     case ConfigureNotify: {
@@ -231,12 +300,20 @@ bool handleEvent(Run& run, XEvent& event) {
     }
 }
 
+// How long the pace and the --fps cap hold the next frame back.
+uint32_t nextFrameWaitMs(const Run& run, const FramePacer& pacer) {
+    const uint32_t now = clockNow();
+    return std::max(pacerWaitMs(pacer, now), frameCapWaitMs(run.cap, now));
+}
+
 // A frame, then every queued event, so that F12 always finds a frame to save;
 // events that come while the pace holds the next frame back are handled as
 // they come.
 void runFrames(Run& run) {
     FramePacer pacer = startX11Pace(run.display, run.target.window);
+    run.cap = makeFrameCap(run.options.fpsCap);
     while (!StopRequested) {
+        frameCapDrawn(run.cap, clockNow());
         benchFrameStarting();
         RunFrame();
         if (!benchFrameDone()) break;
@@ -248,8 +325,7 @@ void runFrames(Run& run) {
                 XNextEvent(run.display, &event);
                 goOn = handleEvent(run, event);
             }
-        } while (goOn && !StopRequested &&
-                 waitForEvents(run.display, pacerWaitMs(pacer, clockNow())));
+        } while (goOn && !StopRequested && waitForEvents(run.display, nextFrameWaitMs(run, pacer)));
         if (!goOn || (XErrorSeen && XErrorResource == run.target.window)) break;
     }
 }
@@ -258,6 +334,9 @@ void closeRun(Run& run) {
     releaseScene();
     releaseGlxContext(run.target);
     if (run.display) {
+        for (Window window : run.blackWindows)
+            XDestroyWindow(run.display, window);
+        if (run.cursor) XFreeCursor(run.display, run.cursor);
         if (run.ownWindow) XDestroyWindow(run.display, run.ownWindow);
         if (run.colormap) XFreeColormap(run.display, run.colormap);
         // Closed before the GL library goes: closing runs GLX's hooks inside it.
@@ -312,6 +391,10 @@ int main(int argc, char** argv) {
     readBenchHooks(msSinceProcessStart);
     catchStopSignals();
 
+    if (run.options.mode == RunMode::Wallpaper)
+        return complain("--wallpaper needs a Wayland compositor with layer-shell; on X11, "
+                        "-root draws the battle on the desktop's root window",
+                        2);
     run.display = XOpenDisplay(nullptr);
     if (!run.display) return complain("cannot open the X display; is DISPLAY set?", 1);
     XSetErrorHandler(recordXError);
@@ -347,7 +430,10 @@ int main(int argc, char** argv) {
     }
     reshapeScene(ScreenWidth, ScreenHeight);
     // Shown only now: once the window is up, frames follow at once.
-    if (run.ownWindow) XMapWindow(run.display, run.ownWindow);
+    if (saverMode(run))
+        showSaver(run);
+    else if (run.ownWindow)
+        XMapWindow(run.display, run.ownWindow);
 
     runFrames(run);
     writeBenchLog();

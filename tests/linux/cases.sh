@@ -202,6 +202,7 @@ case_bad_options() {
         "--data $data/missing|data folder $data/missing does not exist"
         "--data $data/no-effects|has no Explosion.as"
         "--speed 3|unknown option \"--speed\""
+        "--wallpaper --x11|on X11, -root draws the battle on the desktop"
     )
     local entry
     for entry in "${cases[@]}"; do
@@ -236,6 +237,63 @@ case_bad_options() {
     expect_exit "$STARTED_PID" 0 "kestrion with a damaged race file"
     grep -qF "cannot load the race files or Explosion.as in $data/damaged/" "$CASE_DIR/damaged.log" ||
         fail "a damaged race file gave [$(cat "$CASE_DIR/damaged.log")]"
+}
+
+# --saver for X11 idle tools, on two RandR monitors side by side with the
+# right one primary: the battle fills the primary at its size, the left one is
+# black, the pointer is hidden and grabbed. A twitch of the pointer leaves it
+# running; a real move, a key or a click ends it with exit code 0.
+case_saver_on_two_monitors() {
+    pick_races
+    start_xvfb "$CASE_DIR" 1600x600x24
+    if ! xrandr --setmonitor left 800/211x600/159+0+0 none >>"$CASE_DIR/xrandr.log" 2>&1 ||
+        ! xrandr --setmonitor '*right' 800/211x600/159+800+0 screen >>"$CASE_DIR/xrandr.log" 2>&1; then
+        fail "xrandr cannot make two monitors; see $CASE_DIR/xrandr.log"
+    fi
+    # A grey desktop, so that a monitor the saver leaves uncovered shows.
+    xsetroot -solid grey50 || fail "xsetroot cannot paint the desktop"
+    local how
+    for how in motion key click; do
+        xdotool mousemove 400 300
+        start "$CASE_DIR/saver-$how.log" "$LINUX_PROGRAM" --saver \
+            --alliance1 "$RACE_A:4" --alliance2 "$RACE_B:4"
+        local pid=$STARTED_PID
+        await_window "$START_SECONDS" Kestrion "$pid" "$CASE_DIR/saver-$how.log"
+        if [ $how = motion ]; then
+            xwininfo -name Kestrion >"$CASE_DIR/window.txt"
+            grep -q 'Absolute upper-left X: *800' "$CASE_DIR/window.txt" &&
+                grep -q 'Width: 800' "$CASE_DIR/window.txt" ||
+                fail "the battle is not on the primary monitor; see $CASE_DIR/window.txt"
+            # The left monitor black in every capture, the battle on the right in one of six.
+            local try battle=no
+            for try in 1 2 3 4 5 6; do
+                xwd -root -silent >"$CASE_DIR/root.xwd" || fail "xwd cannot read the screen"
+                convert "$CASE_DIR/root.xwd" "$CASE_DIR/root-$try.png"
+                convert "$CASE_DIR/root.xwd" -crop 800x600+0+0 +repage "$CASE_DIR/left.ppm"
+                convert "$CASE_DIR/root.xwd" -crop 800x600+800+0 +repage "$CASE_DIR/right.ppm"
+                expect_eq "$(convert "$CASE_DIR/left.ppm" -format '%[fx:maxima]' info:)" 0 \
+                    "the brightest value on the left monitor (see $CASE_DIR/root-$try.png)"
+                if "$E2E_INSPECT" picture "$CASE_DIR/right.ppm" "$LINUX_DATA/Explosion.as" \
+                    >"$CASE_DIR/right-$try.check" 2>&1; then
+                    battle=yes
+                    break
+                fi
+            done
+            [ $battle = yes ] || fail "the primary monitor shows no battle; see $CASE_DIR/root-*.png"
+            xdotool mousemove 403 302
+            sleep 1 # time enough to end, were a twitch wrongly taken for a move
+            alive "$pid" || fail "a 3-pixel twitch of the pointer ended the saver"
+            xdotool mousemove 1200 300
+        elif [ $how = key ]; then
+            xdotool key a
+        else
+            xdotool click 1
+        fi
+        expect_exit "$pid" 0 "kestrion --saver after a $how"
+    done
+    start "$CASE_DIR/saver-term.log" "$LINUX_PROGRAM" --saver
+    await_window "$START_SECONDS" Kestrion "$STARTED_PID" "$CASE_DIR/saver-term.log"
+    stop_within_a_second "$STARTED_PID" TERM "kestrion --saver"
 }
 
 # as_saver_user COMMAND...: runs COMMAND as the daemon's user, with its HOME.
@@ -330,25 +388,36 @@ SETTINGS
 # The .deb of scripts/package: its metadata and files, and the kestrion
 # unpacked from it with dpkg-deb -x, run from another folder with no data
 # option, finds the data set at ../share/kestrion and draws its fleets.
-case_deb_package() {
+# deb_file: the .deb of scripts/package.
+deb_file() {
     local deb="$LINUX_PACKAGES/kestrion_${LINUX_VERSION}_amd64.deb"
     [ -f "$deb" ] || fail "no $deb; run scripts/package first"
+    echo "$deb"
+}
+
+case_deb_package() {
+    local deb
+    deb=$(deb_file)
     dpkg-deb --info "$deb" >"$CASE_DIR/info.txt" || fail "dpkg-deb cannot read $deb"
     local field
     for field in "Package: kestrion" "Version: $LINUX_VERSION" "Architecture: amd64" \
-        "Section: x11" "Maintainer: Kestrion developers"; do
+        "Section: x11" "Maintainer: Kestrion developers <kestrion@users.noreply.github.com>"; do
         grep -qx " $field" "$CASE_DIR/info.txt" || fail "$deb has no \"$field\"; see $CASE_DIR/info.txt"
     done
     local depends
     depends=$(sed -n 's/^ Depends: //p' "$CASE_DIR/info.txt")
-    for field in libgl1 libglu1-mesa libx11-6 libstdc++6 libc6; do
+    for field in libgl1 libglu1-mesa libegl1 libx11-6 libstdc++6 libc6; do
         tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF -- "$field" ||
             fail "$deb does not depend on $field: $depends"
     done
     grep -q '^ Homepage:' "$CASE_DIR/info.txt" && fail "$deb names a homepage"
     dpkg-deb --contents "$deb" | awk '{print $NF}' >"$CASE_DIR/contents.txt"
     for field in ./usr/bin/kestrion ./usr/bin/kestrion-forge ./usr/share/kestrion/Explosion.as \
-        ./usr/share/xscreensaver/config/kestrion.xml; do
+        ./usr/share/xscreensaver/config/kestrion.xml ./usr/share/man/man6/kestrion.6.gz \
+        ./usr/share/man/man1/kestrion-forge.1.gz ./usr/share/doc/kestrion/changelog.gz \
+        ./usr/share/applications/io.github.kestrion.Kestrion.desktop \
+        ./usr/share/metainfo/io.github.kestrion.Kestrion.metainfo.xml \
+        ./usr/share/icons/hicolor/256x256/apps/kestrion.png; do
         grep -qx -- "$field" "$CASE_DIR/contents.txt" || fail "$deb has no $field"
     done
     compgen -G "$LINUX_DATA/*.ast" >/dev/null || fail "no race files in $LINUX_DATA"
@@ -373,6 +442,43 @@ case_deb_package() {
         fail "no screenshot of the unpacked kestrion shows the battle"
     xdotool key Escape
     expect_exit "$pid" 0 "the unpacked kestrion after Escape"
+}
+
+# The .deb as Debian's own checks see it: lintian reports no error and no
+# warning; the menu entry validates, and so does the software centres'
+# description with the files it names (the menu entry, the icon); each
+# manual page names the package's version and every option of its --help.
+case_deb_lintian() {
+    local deb tool
+    deb=$(deb_file)
+    for tool in lintian desktop-file-validate appstreamcli; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed; run scripts/setup"
+    done
+    lintian --fail-on error,warning --pedantic --display-info "$deb" >"$CASE_DIR/lintian.txt" 2>&1 ||
+        fail "lintian finds fault with $deb: $(grep -E '^[EW]:' "$CASE_DIR/lintian.txt" | head -20)"
+    say "lintian: $(grep -c '^[IP]:' "$CASE_DIR/lintian.txt") infos and pedantic notes, see $CASE_DIR/lintian.txt"
+
+    local root="$CASE_DIR/unpacked"
+    dpkg-deb -x "$deb" "$root" || fail "dpkg-deb cannot unpack $deb"
+    desktop-file-validate "$root"/usr/share/applications/*.desktop >"$CASE_DIR/desktop.txt" 2>&1
+    [ ! -s "$CASE_DIR/desktop.txt" ] || fail "the menu entry is not valid: $(cat "$CASE_DIR/desktop.txt")"
+    appstreamcli validate-tree --no-net "$root" >"$CASE_DIR/appstream.txt" 2>&1 ||
+        fail "the metainfo is not valid: $(cat "$CASE_DIR/appstream.txt")"
+
+    local program page option
+    for program in kestrion kestrion-forge; do
+        page=$(find "$root/usr/share/man" -name "$program.[16].gz")
+        [ -n "$page" ] || fail "no manual page of $program"
+        # Wide and in ASCII, so that no option is broken over a line or hyphenated.
+        LC_ALL=C MANWIDTH=1000 man -l "$page" >"$CASE_DIR/$program.man" 2>&1
+        grep -q "kestrion $LINUX_VERSION" "$CASE_DIR/$program.man" ||
+            fail "the manual page of $program does not name version $LINUX_VERSION"
+        for option in $("$root/usr/bin/$program" --help | grep -oE '(^| )--?[a-z][a-z0-9-]+' | sort -u); do
+            option=${option# }
+            grep -qe "$option" "$CASE_DIR/$program.man" ||
+                fail "the manual page of $program does not describe $option from its --help"
+        done
+    done
 }
 
 # bench_run LOG_NAME UNPACED FRAMES OPTIONS...: kestrion for FRAMES frames with

@@ -1,4 +1,5 @@
 #include "data/race_data.h"
+#include "tools/forge/authoring.h"
 #include "tools/forge/forge.h"
 #include "tools/forge/geometry.h"
 #include "tools/forge/noise.h"
@@ -474,12 +475,32 @@ TEST(ForgeResources, BitmapAndIconAreWellFormed) {
     EXPECT_EQ(ico[middle + 3], 255) << "the middle is opaque";
 }
 
-TEST(ForgeResources, CommandWritesBothFilesIntoANewFolder) {
+TEST(ForgeResources, CommandWritesEveryFileIntoANewFolder) {
     TempDir dir("resources");
     fs::path nested = dir.path / "a" / "b";
     EXPECT_EQ(runForge({"resources", nested.string()}), 0);
     EXPECT_TRUE(fs::exists(nested / "config.bmp"));
     EXPECT_TRUE(fs::exists(nested / "Kestrion.ico"));
+
+    // Desktops pick an icon by its folder's size: each PNG must be that size,
+    // round (transparent corners) and opaque in the middle.
+    for (const int size : IconPngSizes) {
+        const std::string side = std::to_string(size);
+        const fs::path png = nested / "hicolor" / (side + "x" + side) / "apps" / "kestrion.png";
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(readFileBytes(png.string(), bytes)) << png;
+        Picture picture;
+        std::string error;
+        ASSERT_TRUE(decodePicture(bytes, 4, picture, error)) << png << ": " << error;
+        EXPECT_EQ(picture.width, size) << png;
+        EXPECT_EQ(picture.height, size) << png;
+        const auto alpha = [&](int x, int y) {
+            return picture.pixels[(size_t(y) * size_t(size) + size_t(x)) * 4 + 3];
+        };
+        EXPECT_EQ(alpha(0, 0), 0) << png;
+        EXPECT_EQ(alpha(size - 1, size - 1), 0) << png;
+        EXPECT_EQ(alpha(size / 2, size / 2), 255) << png;
+    }
 }
 
 TEST(ForgeNumbers, SineSeriesIsExactAndPeriodicNoiseRepeats) {

@@ -54,6 +54,32 @@ TEST(LinuxOptions, FleetListsTargetsAndFolderParse) {
     EXPECT_EQ(parse({"--alliance1", "Iron Tide:7"}).options.alliances[0][0].race, "Iron Tide");
 }
 
+TEST(LinuxOptions, ModesOutputsAndFpsCap) {
+    EXPECT_EQ(parse({}).options.mode, RunMode::Window);
+    EXPECT_EQ(parse({}).options.fpsCap, 0);
+    const ProgramOptions saver = parse({"--saver", "--output", "HDMI-A-1", "--fps=15"}).options;
+    EXPECT_EQ(saver.mode, RunMode::Saver);
+    EXPECT_EQ(saver.outputs, std::vector<std::string>{"HDMI-A-1"});
+    EXPECT_EQ(saver.fpsCap, 15);
+    EXPECT_EQ(saver.target, WindowTarget::NewWindow);
+    const ProgramOptions wallpaper =
+        parse({"-wallpaper", "--output=DP-1", "--output", "DP-2", "--x11"}).options;
+    EXPECT_EQ(wallpaper.mode, RunMode::Wallpaper);
+    EXPECT_EQ(wallpaper.outputs, (std::vector<std::string>{"DP-1", "DP-2"}));
+    EXPECT_TRUE(wallpaper.forceX11);
+    EXPECT_EQ(parse({"--fps", "1000", "--fullscreen"}).options.fpsCap, 1000);
+
+    // Wayland is tried only for our own surfaces, with a compositor named, and
+    // without --x11.
+    EXPECT_TRUE(waylandFirst(parse({"--saver"}).options, "wayland-1"));
+    EXPECT_TRUE(waylandFirst(parse({}).options, "/run/user/1000/wayland-0"));
+    EXPECT_FALSE(waylandFirst(parse({}).options, nullptr));
+    EXPECT_FALSE(waylandFirst(parse({}).options, ""));
+    EXPECT_FALSE(waylandFirst(parse({"--x11", "--wallpaper"}).options, "wayland-1"));
+    EXPECT_FALSE(waylandFirst(parse({"-root"}).options, "wayland-1"));
+    EXPECT_FALSE(waylandFirst(parse({"-window-id", "0x400001"}).options, "wayland-1"));
+}
+
 TEST(LinuxOptions, EveryBadInputIsOneClearLine) {
     struct Case {
         std::vector<std::string> arguments;
@@ -84,6 +110,18 @@ TEST(LinuxOptions, EveryBadInputIsOneClearLine) {
         {{"-window-id", "12ab"}, "window id \"12ab\""},
         {{"-window-id", "0x1FFFFFFFF"}, "window id \"0x1FFFFFFFF\""},
         {{"-root", "-window-id", "5"}, "exclude each other"},
+        {{"--saver", "--wallpaper"}, "--saver and --wallpaper exclude each other"},
+        {{"--saver", "-root"}, "--saver makes its own surfaces"},
+        {{"-window-id", "7", "--wallpaper"}, "--wallpaper makes its own surfaces"},
+        {{"--saver", "--fullscreen"}, "leave out --fullscreen"},
+        {{"--output", "DP-1"}, "--output is for --saver and --wallpaper"},
+        {{"--saver", "--output", "DP-1", "--output=DP-2"}, "give --output once"},
+        {{"--wallpaper", "--output="}, "--output needs the name of a monitor"},
+        {{"--fps", "0"}, "--fps \"0\" is not a number from 1 to 1000"},
+        {{"--fps", "1001"}, "--fps \"1001\""},
+        {{"--fps", "30.5"}, "--fps \"30.5\""},
+        {{"--fps"}, "option -fps needs a value"},
+        {{"--x11=1"}, "option -x11 takes no value"},
     };
     for (const Case& c : cases) {
         const std::string error = errorOf(c.arguments);

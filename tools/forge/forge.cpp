@@ -13,8 +13,9 @@ const char* const Usage =
     "\n"
     "  defaults OUTDIR    write the default data set into OUTDIR: one race file\n"
     "                     (*.ast) per default race and \"Explosion.as\"\n"
-    "  resources OUTDIR   write \"config.bmp\" (the configuration dialog's picture)\n"
-    "                     and \"Kestrion.ico\" (the program icon) into OUTDIR\n"
+    "  resources OUTDIR   write \"config.bmp\" (the configuration dialog's picture),\n"
+    "                     \"Kestrion.ico\" (the program icon) and the icon as PNG\n"
+    "                     files, OUTDIR/hicolor/SIZExSIZE/apps/kestrion.png\n"
     "  inspect FILE...    summarise race and effects files and say whether each is\n"
     "                     valid; exit status 1 when one is not\n"
     "  import MODEL -o RACE.ast --name NAME --description TEXT [options]\n"
@@ -107,8 +108,17 @@ bool writeDefaultDataSet(const std::string& outDir, std::string* error) {
 bool writeResources(const std::string& outDir, std::string* error) {
     if (!makeFolder(outDir, error)) return false;
     std::vector<NamedRace> races = buildDefaultRaces();
-    return writeOne(joinPath(outDir, "config.bmp"), buildConfigBitmap(races), error) &&
-           writeOne(joinPath(outDir, "Kestrion.ico"), buildIcon(races), error);
+    if (!writeOne(joinPath(outDir, "config.bmp"), buildConfigBitmap(races), error) ||
+        !writeOne(joinPath(outDir, "Kestrion.ico"), buildIcon(races), error))
+        return false;
+    for (const int size : IconPngSizes) {
+        const std::string side = std::to_string(size);
+        const std::string folder = joinPath(outDir, "hicolor/" + side + "x" + side + "/apps");
+        if (!makeFolder(folder, error) ||
+            !writeOne(joinPath(folder, "kestrion.png"), buildIconPng(races, size), error))
+            return false;
+    }
+    return true;
 }
 
 int runForge(const std::vector<std::string>& args) {

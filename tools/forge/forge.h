@@ -29,7 +29,12 @@ bool writeDefaultDataSet(const std::string& outDir, std::string* error);
 // 32 and 16 pixel images), both showing the ships of `races`.
 std::vector<uint8_t> buildConfigBitmap(const std::vector<NamedRace>& races);
 std::vector<uint8_t> buildIcon(const std::vector<NamedRace>& races);
-// Writes "config.bmp" and "Kestrion.ico" into `outDir` (created when missing).
+// The same icon as a PNG file of `size` x `size` pixels with alpha, for desktops.
+std::vector<uint8_t> buildIconPng(const std::vector<NamedRace>& races, int size);
+// The sizes of the PNG icons, each in the hicolor theme's folder of its size.
+inline constexpr int IconPngSizes[] = {16, 32, 48, 64, 128, 256};
+// Writes "config.bmp", "Kestrion.ico" and hicolor/SIZExSIZE/apps/kestrion.png
+// for every IconPngSizes into `outDir` (created when missing).
 bool writeResources(const std::string& outDir, std::string* error);
 
 // What a check of a parsed file found beyond the format itself: faults make

@@ -1,5 +1,6 @@
 // The resource pictures: the configuration dialog's bitmap and the program
 // icon, drawn with a tiny software renderer from the default ships.
+#include "tools/forge/authoring.h"
 #include "tools/forge/forge.h"
 #include "tools/forge/geometry.h"
 #include "tools/forge/noise.h"
@@ -386,8 +387,26 @@ std::vector<uint8_t> buildConfigBitmap(const std::vector<NamedRace>& races) {
     return encodeBmp(configPicture(races));
 }
 
-std::vector<uint8_t> buildIcon(const std::vector<NamedRace>& races) {
+namespace {
+const RaceFileRecord* iconShip(const std::vector<NamedRace>& races) {
     const NamedRace* ship = findRace(races, "Vessari");
-    const RaceFileRecord* record = ship ? &ship->record : nullptr;
-    return encodeIco({iconPicture(48, record), iconPicture(32, record), iconPicture(16, record)});
+    return ship ? &ship->record : nullptr;
+}
+} // namespace
+
+std::vector<uint8_t> buildIcon(const std::vector<NamedRace>& races) {
+    const RaceFileRecord* ship = iconShip(races);
+    return encodeIco({iconPicture(48, ship), iconPicture(32, ship), iconPicture(16, ship)});
+}
+
+std::vector<uint8_t> buildIconPng(const std::vector<NamedRace>& races, int size) {
+    const Canvas canvas = iconPicture(size, iconShip(races));
+    Picture picture;
+    picture.width = canvas.width;
+    picture.height = canvas.height;
+    picture.channels = 4;
+    picture.pixels.reserve(canvas.rgba.size());
+    for (const float v : canvas.rgba)
+        picture.pixels.push_back(byteOf(v));
+    return encodePng(picture);
 }
