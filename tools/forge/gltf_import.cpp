@@ -16,6 +16,8 @@
 #include <set>
 
 namespace {
+// Deeper hierarchies are no model's; the walk would only run out of stack.
+constexpr size_t MaxNodeDepth = 1000;
 using Matrix = std::array<double, 16>; // column-major, as glTF writes it
 constexpr Matrix Identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
@@ -140,7 +142,7 @@ struct Reader {
                         "holds at most " +
                         std::to_string(MaxMeshVertices) + " vertices");
         const uint64_t need = count ? a.byteOffset + stride * (count - 1) + element : 0;
-        if (stride < element || view.byteOffset > data.size() ||
+        if (stride < element || a.byteOffset > view.byteLength || view.byteOffset > data.size() ||
             view.byteLength > data.size() - view.byteOffset || need > view.byteLength)
             return fail(name + " reaches beyond its buffer (the buffer is " +
                         std::to_string(data.size()) + " bytes; is the .bin file cut short?)");
@@ -431,6 +433,8 @@ struct Builder {
                                ", which the model does not have");
         if (!path.insert(index).second)
             return reader.fail("node " + std::to_string(index) + " is its own ancestor");
+        if (path.size() > MaxNodeDepth)
+            return reader.fail("the nodes are nested deeper than " + std::to_string(MaxNodeDepth));
         const tinygltf::Node& n = model.nodes[size_t(index)];
         Matrix world = multiply(parent, localMatrix(n));
         if (n.mesh >= 0) {

@@ -20,7 +20,7 @@ namespace {
 const char* const PreviewUsage =
     "usage: kestrion-forge preview RACE.ast OUT.png [--size WxH]\n"
     "\n"
-    "  Draws the race from the side, from above and from ahead at three quarters,\n"
+    "  Draws the race from the side, from above and from behind at three quarters,\n"
     "  side by side, as the saver draws it: the hull lit and textured, the shield\n"
     "  bubble and a beam in the race's colours. --size is the whole picture's\n"
     "  size in pixels (default 1200x400).\n";
@@ -180,6 +180,13 @@ bool parseSize(const std::string& text, int& width, int& height) {
 
 bool previewRace(const RaceFileRecord& record, int width, int height, Picture& picture,
                  std::string& error) {
+#ifdef _WIN32
+    // The saver's hidden-window context could serve here; until it does, say so.
+    (void)record, (void)width, (void)height, (void)picture;
+    error = "preview draws through Mesa's surfaceless EGL, which Windows lacks; run "
+            "kestrion-forge preview on Linux";
+    return false;
+#endif
     error = makeSurfacelessContext(SurfacelessApi::OpenGL, width, height);
     if (!error.empty()) {
         error = "no off-screen OpenGL: " + error;
