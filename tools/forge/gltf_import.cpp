@@ -225,10 +225,12 @@ bool writeWholeFile(std::string*, const std::string&, const std::vector<unsigned
 }
 
 // Images are decoded by us, later, only when a part uses them: the loader
-// keeps the encoded bytes (image->width stays 0).
+// keeps the encoded bytes (image->width stays 0). An image in a buffer view is
+// left to textureFor: tinygltf hands it over without checking that the view
+// lies within its buffer.
 bool keepImageBytes(tinygltf::Image* image, const int, std::string*, std::string*, int, int,
                     const unsigned char* bytes, int size, void*) {
-    image->image.assign(bytes, bytes + size);
+    if (image->bufferView < 0) image->image.assign(bytes, bytes + size);
     image->width = image->height = 0;
     return true;
 }
@@ -302,6 +304,15 @@ struct Builder {
         std::vector<uint8_t> bytes(image.image.begin(), image.image.end());
         std::string where = "image " + std::to_string(source);
         if (!image.name.empty()) where += " (\"" + image.name + "\")";
+        if (image.bufferView >= 0) {
+            const tinygltf::BufferView& view = model.bufferViews[size_t(image.bufferView)];
+            const std::vector<unsigned char>& data = model.buffers[size_t(view.buffer)].data;
+            if (view.byteOffset > data.size() || view.byteLength > data.size() - view.byteOffset)
+                return reader.fail(where + " reaches beyond its buffer (the buffer is " +
+                                   std::to_string(data.size()) + " bytes)");
+            bytes.assign(data.begin() + long(view.byteOffset),
+                         data.begin() + long(view.byteOffset + view.byteLength));
+        }
         if (bytes.empty() && !image.uri.empty()) {
             const std::string name = uriDecoded(image.uri);
             where = name;
