@@ -8,7 +8,12 @@ file(GLOB KESTRION_SHELL_WEB CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/web/*.c
 add_executable(kestrion_web ${KESTRION_SHELL_WEB})
 set_target_properties(kestrion_web PROPERTIES OUTPUT_NAME kestrion SUFFIX .js
                       RUNTIME_OUTPUT_DIRECTORY ${KESTRION_WEB_SITE})
-target_link_libraries(kestrion_web PRIVATE kestrion_core)
+# The forge's importer, for models dropped onto the page. Its readers may throw
+# on a malformed file, which is then refused like any other.
+include(${CMAKE_SOURCE_DIR}/cmake/forge_library.cmake)
+kestrion_forge_library(kestrion_forge_web kestrion_core)
+target_compile_options(kestrion_forge_web PRIVATE -fexceptions)
+target_link_libraries(kestrion_web PRIVATE kestrion_forge_web kestrion_core)
 target_link_options(
   kestrion_web PRIVATE
   -sENVIRONMENT=web
@@ -18,8 +23,9 @@ target_link_options(
   -sFORCE_FILESYSTEM=1
   -sMIN_WEBGL_VERSION=2
   -sMAX_WEBGL_VERSION=2
+  -fexceptions
   -sEXPORTED_RUNTIME_METHODS=FS,ccall
-  -sEXPORTED_FUNCTIONS=_kestrion_races,_kestrion_read_address,_kestrion_check_fleets,_kestrion_renderer,_kestrion_start,_kestrion_frame,_kestrion_resize,_kestrion_add_race,_kestrion_restore,_kestrion_memory,_kestrion_page_settings,_kestrion_host_setting,_kestrion_pause,_kestrion_frame_due)
+  -sEXPORTED_FUNCTIONS=_kestrion_races,_kestrion_read_address,_kestrion_check_fleets,_kestrion_renderer,_kestrion_start,_kestrion_frame,_kestrion_resize,_kestrion_add_race,_kestrion_import_model,_kestrion_restore,_kestrion_memory,_kestrion_page_settings,_kestrion_host_setting,_kestrion_pause,_kestrion_frame_due)
 
 # The page's own files beside the program.
 set(KESTRION_WEB_PAGE index.html page.css page.js)

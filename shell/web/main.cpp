@@ -20,6 +20,7 @@
 #include "shell/run_start.h"
 #include "shell/saver_rules.h"
 #include "shell/web_fleets.h"
+#include "tools/forge/authoring.h"
 
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
@@ -338,6 +339,22 @@ EMSCRIPTEN_KEEPALIVE void kestrion_resize(int width, int height) {
 // A race file the page wrote to `path`, under the name the user gave it:
 // checked by the race reader and, when it may join, copied into /data/.
 // Empty, or the message for the page.
+// A dropped model (OBJ or glTF, the files it names beside it) through the
+// forge's importer into a race file at `output`: "" or the importer's message.
+EMSCRIPTEN_KEEPALIVE const char* kestrion_import_model(const char* path, const char* output) {
+    ImportOptions options;
+    options.modelPath = path;
+    options.outputPath = output;
+    options.name = raceNameForModel(path);
+    options.description = "Imported";
+    RaceFileRecord race;
+    ForgeReport report;
+    if (!importRace(options, race, report)) return answer(report.error);
+    if (!writeFileBytes(output, writeRaceFile(race)))
+        return answer(std::string(path) + " could not be kept after its import");
+    return answer("");
+}
+
 EMSCRIPTEN_KEEPALIVE const char* kestrion_add_race(const char* path, const char* fileName) {
     std::vector<uint8_t> bytes;
     if (!readFileBytes(path, bytes)) return answer(std::string(fileName) + " could not be read");

@@ -418,14 +418,33 @@
       const small = document.createElement('small');
       small.textContent = fileName;
       label.append(small);
+      const save = document.createElement('button');
+      save.type = 'button';
+      save.className = 'save';
+      save.textContent = 'Save race file';
+      save.addEventListener('click', () => saveRace(name, fileName));
       const forget = document.createElement('button');
       forget.type = 'button';
+      forget.className = 'forget';
       forget.textContent = 'Forget';
       forget.addEventListener('click', () => forgetRace(name));
-      item.append(label, forget);
+      item.append(label, save, forget);
       list.append(item);
     }
     $('added').hidden = added.size === 0;
+  }
+
+  // The race file as the lists hold it, downloaded (an imported model's race too).
+  function saveRace(name, fileName) {
+    const race = raceByName(name);
+    if (!race) return notice(`${name} is not in the lists any more.`, true);
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([program.FS.readFile('/data/' + race.file)]));
+    link.download = fileName;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
   }
 
   async function forgetRace(name) {
@@ -481,33 +500,73 @@
   }
 
   // --- Races dropped onto the page or picked with the file button ------------
+  // Models (.obj with its .mtl and images, .gltf with its .bin and images, .glb)
+  // go through the forge's importer compiled into the program first.
+  const modelFile = /\.(obj|gltf|glb)$/i;
+
+  // The race file's bytes into the lists and the browser's keeping.
+  async function keepRace(bytes, fileName, joined, problems) {
+    const { name, problem } = joinRace(bytes, fileName);
+    if (problem) return problems.push(problem);
+    joined.push(fileName);
+    try {
+      await store.put({ fileName, name, bytes: bytes.buffer });
+      added.set(name, fileName);
+    } catch (e) {
+      problems.push(`${fileName} flies in this visit only: the browser would not keep it (${e && e.message}).`);
+    }
+  }
+
+  // The drop's files in a folder of their own, the model imported from there
+  // into race file bytes, or the importer's message.
+  async function importModel(model, files) {
+    const FS = program.FS;
+    const folder = '/import';
+    if (FS.analyzePath(folder).exists) {
+      for (const name of FS.readdir(folder)) if (name !== '.' && name !== '..') FS.unlink(`${folder}/${name}`);
+    } else {
+      FS.mkdir(folder);
+    }
+    for (const file of files) {
+      if (!/\.ast$/i.test(file.name)) FS.writeFile(`${folder}/${file.name}`, new Uint8Array(await file.arrayBuffer()));
+    }
+    // Run from the folder, so that messages name the files as the user knows them.
+    FS.chdir(folder);
+    let problem;
+    try {
+      problem = call('kestrion_import_model', [model.name, '/imported.ast']);
+    } finally {
+      FS.chdir('/');
+    }
+    if (problem) return { problem };
+    const bytes = FS.readFile('/imported.ast');
+    FS.unlink('/imported.ast');
+    return { bytes, fileName: model.name.replace(modelFile, '.ast') };
+  }
+
   async function addRaceFiles(files) {
     const joined = [];
     const problems = [];
+    const models = files.filter((file) => modelFile.test(file.name));
     for (const file of files) {
-      if (!/\.ast$/i.test(file.name)) {
-        problems.push(`${file.name} is not a race file (*.ast)`);
-        continue;
-      }
       // The program holds the file and what is read from it in its own memory.
       if (file.size > largestRaceFile) {
-        problems.push(`${file.name} is ${megabytes(file.size)} MB; the page takes race files up to ` +
+        problems.push(`${file.name} is ${megabytes(file.size)} MB; the page takes files up to ` +
           `${megabytes(largestRaceFile)} MB`);
         continue;
       }
-      const bytes = new Uint8Array(await file.arrayBuffer());
-      const { name, problem } = joinRace(bytes, file.name);
-      if (problem) {
-        problems.push(problem);
+      if (modelFile.test(file.name)) {
+        const { bytes, fileName, problem } = await importModel(file, files);
+        if (problem) problems.push(problem);
+        else await keepRace(bytes, fileName, joined, problems);
         continue;
       }
-      joined.push(file.name);
-      try {
-        await store.put({ fileName: file.name, name, bytes: bytes.buffer });
-        added.set(name, file.name);
-      } catch (e) {
-        problems.push(`${file.name} flies in this visit only: the browser would not keep it (${e && e.message}).`);
+      if (!/\.ast$/i.test(file.name)) {
+        // A model's materials, buffers and images come with it in the same drop.
+        if (!models.length) problems.push(`${file.name} is not a race file (*.ast) or a model (.obj, .gltf, .glb)`);
+        continue;
       }
+      await keepRace(new Uint8Array(await file.arrayBuffer()), file.name, joined, problems);
     }
     if (joined.length) {
       showFleets();

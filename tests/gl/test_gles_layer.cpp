@@ -4,6 +4,7 @@
 // read-back pixels compared. Each drawing runs in a child process of its own,
 // so that both start from the same program state.
 #include "data/scene.h"
+#include "gl/egl/surfaceless.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "gl/gles/fixed_function.h"
@@ -12,7 +13,6 @@
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/screenshot.h"
-#include "tests/support/egl_context.h"
 #include "tests/support/headless_battle.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +52,23 @@ constexpr int LargeFrames = 90, LargeCaptureEvery = 15;
 constexpr int ChannelTolerance = 8;
 constexpr double DifferingShareLimit = 0.0005;
 
+void* eglLookup(const char* name) {
+    return surfacelessLookup(name);
+}
+
+void* eglLookupFor(const char* name, void*) {
+    return surfacelessLookup(name);
+}
+
 enum class Backend { MesaFixedFunction, Layer };
+
+// An OpenGL ES 3 or compatibility OpenGL context on Mesa's surfaceless platform,
+// current, drawing into an 800 x 600 framebuffer object. Empty when all went well.
+std::string makeContext(Backend backend) {
+    return makeSurfacelessContext(backend == Backend::Layer ? SurfacelessApi::OpenGLES3
+                                                            : SurfacelessApi::OpenGL,
+                                  Width, Height);
+}
 
 // One drawing: the matrices glGetDoublev gave after the scene set-up, and the
 // captured frames as the screenshot code reads them.
@@ -112,16 +128,16 @@ std::string drawInChild(Backend backend, FixedFunctionFault fault, int ships, fl
     std::string error;
     if (!configureHeadlessBattle(ships, 1000000, 12345, &error))
         return "cannot write the data set: " + error;
-    const std::string problem = makeSurfacelessContext(backend == Backend::Layer, Width, Height);
+    const std::string problem = makeContext(backend);
     if (!problem.empty()) return problem;
     if (backend == Backend::Layer) {
         plantFixedFunctionFault(fault);
-        if (!installFixedFunctionLayer(eglFunction, error)) return error;
+        if (!installFixedFunctionLayer(eglLookup, error)) return error;
         setFixedFunctionFramebufferSize(Width, Height);
     } else {
-        const int missing = bindGLCore(eglFunctionFor, nullptr);
+        const int missing = bindGLCore(eglLookupFor, nullptr);
         if (missing) return std::to_string(missing) + " GL functions missing from Mesa's context";
-        bindGLExtensions(eglFunctionFor, nullptr);
+        bindGLExtensions(eglLookupFor, nullptr);
     }
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     MultitextureAvailable = extensions && std::strstr(extensions, "GL_ARB_multitexture") ? 1 : 0;

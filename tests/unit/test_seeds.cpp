@@ -52,11 +52,11 @@ TEST(Seeds, EdgeFilesSitExactlyAtTheLimits) {
     EXPECT_EQ(byName["widest-texture.ast"].textures[0].width, MaxImageSide);
 }
 
-TEST(Seeds, CommandWritesTheFourFolders) {
+TEST(Seeds, CommandWritesTheFiveFolders) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("kestrion-seeds-" + std::to_string(getpid()));
     EXPECT_EQ(runForge({"seeds", dir.string()}), 0);
-    for (const char* folder : {"race", "race-edges", "effects", "effects-edges"})
+    for (const char* folder : {"race", "race-edges", "effects", "effects-edges", "gltf"})
         EXPECT_FALSE(fs::is_empty(dir / folder)) << folder;
     EXPECT_EQ(runForge({"seeds"}), 2);
     fs::remove_all(dir);

@@ -250,16 +250,21 @@ def make_race(folder):
     return race
 
 
+def cut_short(path, to):
+    """The first half of the file at `path`, written to `to`."""
+    with open(path, "rb") as file:
+        data = file.read()
+    with open(to, "wb") as file:
+        file.write(data[: len(data) // 2])
+    return to
+
+
 def case_races(session):
     """A dropped valid race joins the lists and flies; a damaged one shows its
     reader's message and changes nothing."""
     known = races()
     race = make_race(WORK)
-    damaged = os.path.join(WORK, "Damaged.ast")
-    with open(race, "rb") as file:
-        data = file.read()
-    with open(damaged, "wb") as file:
-        file.write(data[: len(data) // 2])
+    damaged = cut_short(race, os.path.join(WORK, "Damaged.ast"))
 
     page = session.page()
     before = page.evaluate("JSON.stringify([[...document.querySelectorAll('option')].map(o => o.value),"
@@ -372,11 +377,58 @@ def case_kept(session):
     shots(flying, session.downloads, [race])
 
     # Forget: gone from the list, the lists, and the next visit.
-    click(fourth, "#added-list button")
+    click(fourth, "#added-list button.forget")
     fourth.wait_for("document.getElementById('added').hidden", "the added list to empty")
     fifth = session.page()
     if "Wedgeling" in fifth.evaluate("[...document.querySelectorAll('option')].map(o => o.value)"):
         raise Failure("a forgotten race is offered on the next visit")
+
+
+def case_models(session):
+    """A dropped .glb goes through the importer compiled into the page: the race
+    joins the lists, its race file can be saved, and it flies; a broken one
+    shows the importer's message and changes nothing."""
+    known = races()
+    seeds = os.path.join(WORK, "seeds")
+    subprocess.run([os.environ["WEB_FORGE"], "seeds", seeds], check=True, capture_output=True)
+    glb = os.path.join(seeds, "gltf", "ship.glb")
+    broken = cut_short(glb, os.path.join(WORK, "broken.glb"))
+
+    page = session.page()
+    lists = ("JSON.stringify([[...document.querySelectorAll('option')].map(o => o.value),"
+             "[...document.querySelectorAll('.entries')].map(l => l.textContent),"
+             "document.getElementById('added-list').textContent])")
+    before = page.evaluate(lists)
+    message = drop_file(page, broken, "Broken.glb")
+    print(f"broken: {message}")
+    if not message.startswith("Broken.glb: ") or page.evaluate(lists) != before:
+        raise Failure(f"the broken model gave {message!r} and the lists {page.evaluate(lists)}")
+
+    message = drop_file(page, glb, "Cutter.glb")
+    print(f"dropped: {message}")
+    options = page.evaluate("[...document.querySelectorAll('.alliance')[1]"
+                            ".querySelectorAll('option')].map(o => o.value)")
+    if "Cutter" not in options:
+        raise Failure(f"the imported model is not in the lists: {message!r}, {options}")
+
+    # Save race file: the race as the page made it, for the picture checks.
+    saved = os.path.join(session.downloads, "Cutter.ast")
+    click(page, "#added-list button.save")
+    deadline = time.monotonic() + 60
+    while not os.path.exists(saved) or glob.glob(saved + ".crdownload"):
+        if time.monotonic() > deadline:
+            raise Failure("Save race file downloaded no race file")
+        time.sleep(0.25)
+    inspect = subprocess.run([os.environ["WEB_FORGE"], "inspect", saved], capture_output=True, text=True)
+    print(inspect.stdout)
+    if inspect.returncode != 0 or "parts 1" not in inspect.stdout:
+        raise Failure(f"the saved race file does not read: {inspect.stdout}{inspect.stderr}")
+
+    # It flies, kept for the next visit.
+    other = sorted(known)[0]
+    flying = session.page(f"#alliance1={other}:5&alliance2=Cutter:6")
+    wait_running(flying)
+    shots(flying, session.downloads, [saved])
 
 
 def case_offline(session):
@@ -791,7 +843,7 @@ def main():
     case = sys.argv[1] if len(sys.argv) > 1 else ""
     step = globals().get("case_" + case)
     if not step:
-        print("usage: page_cases.py {battle|address|races|kept|offline|calls|textures|lost|soak}", file=sys.stderr)
+        print("usage: page_cases.py {battle|address|races|kept|models|offline|calls|textures|lost|soak}", file=sys.stderr)
 
         print(f"usage: page_cases.py {{battle|address|races|sky|beams}}", file=sys.stderr)
         return 2

@@ -1,12 +1,15 @@
 // Race authoring: `kestrion-forge import` makes a race from a Wavefront OBJ
-// model with its MTL materials and texture images; `kestrion-forge export`
-// writes a race back out as OBJ, MTL and PNG files. OBJ and MTL are read by
-// tinyobjloader, images by stb; the race file itself through data/formats.
+// model with its MTL materials and texture images, or from a glTF 2.0 model
+// (.gltf with its files, or .glb); `kestrion-forge export` writes a race back
+// out as OBJ, MTL and PNG files. OBJ and MTL are read by tinyobjloader, glTF by
+// tinygltf (over nlohmann-json), images by stb; the race file itself through
+// data/formats.
 #pragma once
 #include "data/formats.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,21 @@ struct ForgeReport {
 // Builds the race described by `options` (nothing is written). False with
 // `report.error` set when the input cannot make a race.
 bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport& report);
+
+// A file the model names (a glTF buffer or image), by its name as written in
+// the model (relative to the model's folder).
+enum class FileState { Read, Missing, Unreadable };
+using CompanionFiles = std::function<FileState(const std::string& name, std::vector<uint8_t>&)>;
+
+// True when the model is glTF: a .gltf or .glb name, or a binary glTF's header.
+bool isGltfModel(const std::string& path, const std::vector<uint8_t>& bytes);
+// The import of a glTF model held in memory, its other files through `files`.
+bool importGltf(const ImportOptions& options, const std::vector<uint8_t>& bytes,
+                const CompanionFiles& files, RaceFileRecord& race, ForgeReport& report);
+
+// A race name from a model's file name, for imports that ask for none: the
+// stem with '_' and '-' as spaces, at most 24 bytes, "Imported" when empty.
+std::string raceNameForModel(const std::string& path);
 
 // The files that export writes for `race`, by file name, and the import options
 // (relative to the output folder) that give the race back.
@@ -97,6 +115,12 @@ ImageRecord toImageRecord(const Picture& picture);
 Picture fromImageRecord(const ImageRecord& image, int channels);
 std::vector<uint8_t> encodePng(const Picture& picture);
 
+// The race drawn from three angles side by side into a width x height picture,
+// off-screen. False with the reason in `error` when no off-screen OpenGL works.
+bool previewRace(const RaceFileRecord& race, int width, int height, Picture& picture,
+                 std::string& error);
+
 // The commands.
 int commandImport(const std::vector<std::string>& args);
+int commandPreview(const std::vector<std::string>& args);
 int commandExport(const std::vector<std::string>& args);

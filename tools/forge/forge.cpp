@@ -18,15 +18,18 @@ const char* const Usage =
     "                     files, OUTDIR/hicolor/SIZExSIZE/apps/kestrion.png\n"
     "  inspect FILE...    summarise race and effects files and say whether each is\n"
     "                     valid; exit status 1 when one is not\n"
-    "  import MODEL.obj -o RACE.ast --name NAME --description TEXT [options]\n"
+    "  import MODEL -o RACE.ast --name NAME --description TEXT [options]\n"
     "                     make a race from a Wavefront OBJ model with its materials\n"
-    "                     and textures (kestrion-forge import --help for the options)\n"
+    "                     and textures, or from a glTF 2.0 model (.gltf or .glb)\n"
+    "                     (kestrion-forge import --help for the options)\n"
     "  export RACE.ast OUTDIR\n"
     "                     write a race as OBJ, MTL and PNG files into OUTDIR\n"
+    "  preview RACE.ast OUT.png [--size WxH]\n"
+    "                     draw the race from three angles into a PNG picture\n"
     "  seeds OUTDIR       write small valid race and effects files for fuzzing into\n"
     "                     OUTDIR/race and OUTDIR/effects, and edge files at the\n"
     "                     largest accepted sizes into OUTDIR/race-edges and\n"
-    "                     OUTDIR/effects-edges\n"
+    "                     OUTDIR/effects-edges, and small glTF ships into OUTDIR/gltf\n"
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
@@ -136,6 +139,7 @@ int runForge(const std::vector<std::string>& args) {
     if (command == "resources") return commandWrite(args, true);
     if (command == "inspect") return commandInspect(args);
     if (command == "import") return commandImport(args);
+    if (command == "preview") return commandPreview(args);
     if (command == "export") return commandExport(args);
     if (command == "seeds") return commandSeeds(args);
     std::fprintf(stderr, "kestrion-forge: unknown command \"%s\" (try --help)\n", command.c_str());

@@ -1,11 +1,13 @@
 // `kestrion-forge import`: a race from a Wavefront OBJ model, its MTL materials
-// and their texture images. Every OBJ object or group with one material becomes
-// one part mesh; every texture becomes a power-of-two texture table entry.
+// and their texture images (or from a glTF model, gltf_import.cpp). Every OBJ
+// object or group with one material becomes one part mesh; every texture
+// becomes a power-of-two texture table entry.
 #include "data/race_data.h"
 #include "data/text.h"
 #include "tools/forge/authoring.h"
 #include "tools/forge/forge.h"
 #include "tools/forge/geometry.h"
+#include "tools/forge/model_import.h"
 #include "tools/forge/painters.h"
 
 #include <tiny_obj_loader.h>
@@ -19,22 +21,26 @@
 #include <sstream>
 #include <tuple>
 
-namespace {
 namespace fs = std::filesystem;
 
-// Parts without a material, and materials whose texture is missing, take a
-// plain picture of this size in their diffuse colour.
-constexpr int PlainSide = 4;
 const float NoMaterialColour[3] = {0.7f, 0.7f, 0.7f};
 
-// Reads a file, telling a missing one from one that cannot be read.
-enum class FileState { Read, Missing, Unreadable };
 FileState readInput(const fs::path& path, std::vector<uint8_t>& bytes) {
     std::error_code code;
     if (!fs::exists(path, code)) return FileState::Missing;
     if (fs::is_directory(path, code)) return FileState::Unreadable;
     return readFileBytes(textOf(path), bytes) ? FileState::Read : FileState::Unreadable;
 }
+
+bool failWith(ForgeReport& report, const std::string& error) {
+    report.error = error;
+    return false;
+}
+
+namespace {
+// Parts without a material, and materials whose texture is missing, take a
+// plain picture of this size in their diffuse colour.
+constexpr int PlainSide = 4;
 
 // A model or material file's text as UTF-8, for the loader. Windows tools often
 // save text with a byte-order mark: a UTF-8 one is skipped (else the first line
@@ -120,14 +126,9 @@ struct MaterialFiles : tinyobj::MaterialReader {
     }
 };
 
-bool failWith(ForgeReport& report, const std::string& error) {
-    report.error = error;
-    return false;
-}
-
 // The turn that puts the model's forward axis along -y (the nose) and its up
 // axis along +z: x = -(p . (forward x up)), y = -(p . forward), z = p . up.
-std::array<double, 3> turned(const float* p, Axis forward, Axis up) {
+std::array<double, 3> turned(const std::array<float, 3>& p, Axis forward, Axis up) {
     double f = forward.sign * p[forward.index];
     double u = up.sign * p[up.index];
     int side = 3 - forward.index - up.index;
@@ -179,8 +180,7 @@ std::string outOfRange(const std::string& model, const char* what, int index, si
 // normal the model lacks (tools that drop normals keep their indices) has none;
 // `danglingNormals` counts such corners.
 bool buildMesh(PartBuild& part, const tinyobj::attrib_t& attrib, const std::string& model,
-               MeshRecord& mesh, std::vector<int>& positionOf, size_t& danglingNormals,
-               ForgeReport& report) {
+               MeshRecord& mesh, size_t& danglingNormals, ForgeReport& report) {
     size_t positions = attrib.vertices.size() / 3, uvs = attrib.texcoords.size() / 2,
            normals = attrib.normals.size() / 3;
     std::map<std::array<int, 3>, int> index;
@@ -204,7 +204,11 @@ bool buildMesh(PartBuild& part, const tinyobj::attrib_t& attrib, const std::stri
     int next = 0;
     for (auto& [key, number] : index) {
         number = next++;
-        positionOf.push_back(key[0]);
+        const float* p = &attrib.vertices[3 * size_t(key[0])];
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+            return failWith(report,
+                            model + ": vertex " + std::to_string(key[0] + 1) + " is not a number");
+        mesh.positions.push_back({p[0], p[1], p[2]});
         std::array<float, 2> uv{0, 0};
         if (key[1] >= 0) {
             // OBJ's v runs up the picture; our rows run down it from t = 0.
@@ -213,14 +217,24 @@ bool buildMesh(PartBuild& part, const tinyobj::attrib_t& attrib, const std::stri
         }
         mesh.texCoords.push_back(uv);
     }
-    mesh.positions.resize(index.size());
     for (size_t k = 0; k + 2 < part.corners.size(); k += 3)
         mesh.triangles.push_back(
             {index[part.corners[k]], index[part.corners[k + 1]], index[part.corners[k + 2]]});
     return true;
 }
 
-Picture plainPicture(const float* colour) {
+} // namespace
+
+int TextureTable::add(const std::string& key, const Picture& picture) {
+    auto found = byKey.find(key);
+    if (found != byKey.end()) return found->second;
+    images.push_back(toImageRecord(fitToPowerOfTwo(picture)));
+    return byKey[key] = static_cast<int>(images.size()) - 1;
+}
+
+int TextureTable::addPlain(const float* colour) {
+    char key[64];
+    std::snprintf(key, sizeof key, "colour %.4f %.4f %.4f", colour[0], colour[1], colour[2]);
     Picture p;
     p.width = p.height = PlainSide;
     p.channels = 3;
@@ -228,28 +242,10 @@ Picture plainPicture(const float* colour) {
         for (int c = 0; c < 3; ++c)
             p.pixels.push_back(
                 static_cast<uint8_t>(std::lround(std::clamp(colour[c], 0.0f, 1.0f) * 255.0f)));
-    return p;
+    return add(key, p);
 }
 
-// The texture table: one entry per texture file and per plain colour, in the
-// order the parts first use them.
-struct TextureTable {
-    std::map<std::string, int> byKey;
-    std::vector<ImageRecord> images;
-
-    int add(const std::string& key, const Picture& picture) {
-        auto found = byKey.find(key);
-        if (found != byKey.end()) return found->second;
-        images.push_back(toImageRecord(fitToPowerOfTwo(picture)));
-        return byKey[key] = static_cast<int>(images.size()) - 1;
-    }
-    int addPlain(const float* colour) {
-        char key[64];
-        std::snprintf(key, sizeof key, "colour %.4f %.4f %.4f", colour[0], colour[1], colour[2]);
-        return add(key, plainPicture(colour));
-    }
-};
-
+namespace {
 // A texture file named by a material: as written, relative to the MTL's folder,
 // else by its bare file name there (models often carry another machine's paths).
 fs::path findTexture(const std::string& name, const fs::path& folder) {
@@ -328,20 +324,14 @@ bool missileFor(const ImportOptions& options, ImageRecord& image, ForgeReport& r
 }
 
 // Turns, centres and scales every part to the ship's size.
-bool placeModel(const ImportOptions& options, const tinyobj::attrib_t& attrib,
-                const std::vector<std::vector<int>>& positionOf, RaceFileRecord& race,
-                ForgeReport& report) {
+bool placeModel(const ImportOptions& options, RaceFileRecord& race, ForgeReport& report) {
     std::vector<std::vector<std::array<double, 3>>> turnedParts;
     std::array<double, 3> low{HUGE_VAL, HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    for (const std::vector<int>& part : positionOf) {
+    for (const PartRecord& part : race.parts) {
         turnedParts.emplace_back();
-        for (int v : part) {
-            std::array<double, 3> p =
-                turned(&attrib.vertices[3 * size_t(v)], options.forward, options.up);
+        for (const std::array<float, 3>& v : part.mesh.positions) {
+            std::array<double, 3> p = turned(v, options.forward, options.up);
             for (int c = 0; c < 3; ++c) {
-                if (!std::isfinite(p[size_t(c)]))
-                    return failWith(report, options.modelPath + ": vertex " +
-                                                std::to_string(v + 1) + " is not a number");
                 low[size_t(c)] = std::min(low[size_t(c)], p[size_t(c)]);
                 high[size_t(c)] = std::max(high[size_t(c)], p[size_t(c)]);
             }
@@ -401,6 +391,13 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
     case FileState::Read:
         break;
     }
+    if (isGltfModel(model, bytes)) {
+        const fs::path folder = pathOf(model).parent_path();
+        auto beside = [&folder](const std::string& name, std::vector<uint8_t>& out) {
+            return readInput(folder / pathOf(name), out);
+        };
+        return importGltf(options, bytes, beside, race, report);
+    }
 
     MaterialFiles files;
     files.folder = pathOf(model).parent_path();
@@ -434,17 +431,11 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
                                     std::to_string(MaxPartCount) + " parts");
 
     RaceFileRecord out;
-    out.headValue = 1;
-    out.raceName = options.name;
-    out.description = options.description;
     TextureTable table;
-    std::vector<std::vector<int>> positionOf;
     size_t danglingNormals = 0;
     for (PartBuild& build : builds) {
         PartRecord part;
-        positionOf.emplace_back();
-        if (!buildMesh(build, attrib, model, part.mesh, positionOf.back(), danglingNormals,
-                       report) ||
+        if (!buildMesh(build, attrib, model, part.mesh, danglingNormals, report) ||
             !textureFor(build.material, materials, files, table, part.textureIndex, report))
             return false;
         out.parts.push_back(std::move(part));
@@ -457,9 +448,16 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
                                   std::to_string(attrib.normals.size() / 3) + "); " +
                                   (one ? "it is" : "they are") + " read without a normal");
     }
-    if (!placeModel(options, attrib, positionOf, out, report)) return false;
     out.textures = std::move(table.images);
+    return finishImport(options, out, race, report);
+}
 
+bool finishImport(const ImportOptions& options, RaceFileRecord& out, RaceFileRecord& race,
+                  ForgeReport& report) {
+    out.headValue = 1;
+    out.raceName = options.name;
+    out.description = options.description;
+    if (!placeModel(options, out, report)) return false;
     std::copy(options.beamNear, options.beamNear + 3, out.beamColourNear);
     std::copy(options.beamFar, options.beamFar + 3, out.beamColourFar);
     std::copy(options.shield, options.shield + 3, out.shieldColour);
@@ -477,16 +475,38 @@ bool importRace(const ImportOptions& options, RaceFileRecord& race, ForgeReport&
     return true;
 }
 
+std::string raceNameForModel(const std::string& path) {
+    constexpr size_t Longest = 24; // the fleet entry keeps it with a short description
+    std::string name;
+    for (char c : textOf(pathOf(path).stem())) {
+        if (static_cast<unsigned char>(c) < 32) continue;
+        name += c == '_' || c == '-' ? ' ' : c;
+    }
+    if (name.size() > Longest) {
+        size_t end = Longest;
+        while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+            --end; // not inside a UTF-8 character
+        name.resize(end);
+    }
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    while (!name.empty() && name.front() == ' ')
+        name.erase(name.begin());
+    return name.empty() ? "Imported" : name;
+}
+
 namespace {
 const char* const ImportUsage =
-    "usage: kestrion-forge import MODEL.obj -o RACE.ast --name NAME --description TEXT\n"
+    "usage: kestrion-forge import MODEL -o RACE.ast --name NAME --description TEXT\n"
     "         [--length L] [--forward AXIS] [--up AXIS] [--keep-origin]\n"
     "         [--beam R,G,B[,R,G,B]] [--shield R,G,B] [--missile IMAGE]\n"
     "\n"
+    "  MODEL            a Wavefront .obj (its .mtl files and textures beside it), a\n"
+    "                   glTF 2.0 .gltf (its .bin and image files beside it) or a .glb\n"
     "  --length L       the ship's longest side in world units (default 0.8)\n"
     "  --forward AXIS   the model's nose direction, one of +x -x +y -y +z -z (default +z)\n"
     "  --up AXIS        the model's top direction (default +y); the defaults suit\n"
-    "                   Blender's OBJ export with its default settings\n"
+    "                   Blender's OBJ export with its default settings, and glTF\n"
     "  --keep-origin    turn the ship about the model's origin instead of the\n"
     "                   centre of its bounds\n"
     "  --beam           beam colour 0..1; with six values, the near and the far end\n"

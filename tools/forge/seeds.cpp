@@ -112,13 +112,27 @@ std::vector<SeedFile> effectsEdgeSeeds() {
     };
 }
 
+std::vector<SeedFile> gltfSeeds() {
+    using Layout = GltfShip::Layout;
+    auto one = [](const char* name, GltfShip ship) {
+        SeedFile file = gltfShip(ship).front();
+        file.name = name;
+        return file;
+    };
+    return {one("ship.glb", {Layout::Binary, true, true, false}),
+            one("hierarchy.glb", {Layout::Binary, true, true, true}),
+            one("ship.gltf", {Layout::DataUris, true, true, false}),
+            one("flat-coloured.gltf", {Layout::DataUris, false, false, false})};
+}
+
 bool writeSeedCorpus(const std::string& outDir, std::string* error) {
     const std::filesystem::path root(outDir);
     const std::pair<const char*, std::vector<SeedFile>> sets[] = {
         {"race", raceSeeds()},
         {"race-edges", raceEdgeSeeds()},
         {"effects", effectsSeeds()},
-        {"effects-edges", effectsEdgeSeeds()}};
+        {"effects-edges", effectsEdgeSeeds()},
+        {"gltf", gltfSeeds()}};
     for (const auto& [folder, seeds] : sets) {
         std::error_code code;
         std::filesystem::create_directories(root / folder, code);

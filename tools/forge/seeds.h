@@ -26,9 +26,29 @@ std::vector<SeedFile> effectsSeeds();
 std::vector<SeedFile> raceEdgeSeeds();
 std::vector<SeedFile> effectsEdgeSeeds();
 
-// Writes the four sets into OUTDIR/race, race-edges, effects and effects-edges
-// (created when missing); false with the reason.
+// glTF ships: .glb files and .gltf files with data URIs, one without normals or texture.
+std::vector<SeedFile> gltfSeeds();
+
+// Writes the five sets into OUTDIR/race, race-edges, effects, effects-edges
+// and gltf (created when missing); false with the reason.
 bool writeSeedCorpus(const std::string& outDir, std::string* error);
 
 // The "seeds" command: args are {"seeds", OUTDIR}; returns the exit status.
 int commandSeeds(const std::vector<std::string>& args);
+
+// A small glTF ship: a box 1 wide (x), 0.5 high (y) and 3 long (z) that
+// tapers to half its width and height towards its nose at +z, 24 vertices and
+// 12 triangles, textured with an 8 x 4 picture (or coloured, `textured` false).
+struct GltfShip {
+    enum class Layout { Separate, DataUris, Binary } layout = Layout::Separate;
+    bool normals = true;
+    bool textured = true;
+    // Two copies of the box under a parent node scaled by 2, one moved by
+    // -0.75 along x and one by a matrix by +0.75: two parts 3 units apart.
+    bool hierarchy = false;
+};
+// Its files by name: "ship.gltf" with "ship.bin" and "hull.png", "ship.gltf"
+// alone, or "ship.glb".
+std::vector<SeedFile> gltfShip(const GltfShip& ship);
+// The colour of the ship's texture, and of the ship when it is not textured.
+constexpr uint8_t GltfShipColour[3] = {220, 120, 40};

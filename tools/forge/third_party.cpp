@@ -1,4 +1,4 @@
-// The one place where tinyobjloader's and stb's implementations are compiled.
+// The one place where tinyobjloader's, stb's and tinygltf's implementations are compiled.
 // Their headers come from the build folder's copy, included as system headers.
 #define TINYOBJLOADER_IMPLEMENTATION
 #include <tiny_obj_loader.h>
@@ -12,3 +12,6 @@
 
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb/stb_image_resize.h>
+
+#define TINYGLTF_IMPLEMENTATION
+#include "tools/forge/gltf_loader.h"

@@ -6,6 +6,8 @@
 // writes PREFIX-01.png, PREFIX-02.png, ...: COUNT frames, EVERY frames apart
 // from FRAME on, at 30 frames a second of battle.
 #include "data/scene.h"
+#include "gl/egl/surfaceless.h"
+#include "gl/egl/surfaceless.h"
 #include "gl/gl_state.h"
 #include "gl/gl_table.h"
 #include "gl/gles/fixed_function.h"
@@ -13,7 +15,6 @@
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/screenshot.h"
-#include "tests/support/egl_context.h"
 #include "tests/support/headless_battle.h"
 #include "tools/forge/authoring.h"
 
@@ -59,8 +60,8 @@ int still(const std::string& prefix, int width, int height, int ships, int from,
         std::fprintf(stderr, "kestrion-still: cannot write the data set: %s\n", error.c_str());
         return 1;
     }
-    error = makeSurfacelessContext(true, width, height);
-    if (error.empty() && !installFixedFunctionLayer(eglFunction, error) && error.empty())
+    error = makeSurfacelessContext(SurfacelessApi::OpenGLES3, width, height);
+    if (error.empty() && !installFixedFunctionLayer(surfacelessLookup, error) && error.empty())
         error = "the layer cannot run on this OpenGL ES";
     if (!error.empty()) {
         std::fprintf(stderr, "kestrion-still: %s\n", error.c_str());

@@ -1,4 +1,4 @@
-#include "tests/support/egl_context.h"
+#include "gl/egl/surfaceless.h"
 
 #include "platform/library.h"
 
@@ -6,7 +6,6 @@
 #include <type_traits>
 
 namespace {
-// The EGL calls the harness makes, looked up by name from libEGL.so.1.
 using EGLDisplay = void*;
 using EGLConfig = void*;
 using EGLContext = void*;
@@ -27,18 +26,13 @@ struct EGLCalls {
     EGLint (*getError)();
 };
 EGLCalls E;
-
 } // namespace
 
-void* eglFunction(const char* name) {
+void* surfacelessLookup(const char* name) {
     return E.getProcAddress ? E.getProcAddress(name) : nullptr;
 }
 
-void* eglFunctionFor(const char* name, void*) {
-    return eglFunction(name);
-}
-
-std::string makeSurfacelessContext(bool es, int width, int height) {
+std::string makeSurfacelessContext(SurfacelessApi api, int width, int height) {
     LibraryHandle library = openLibrary("libEGL.so.1");
     if (!library) return "cannot open libEGL.so.1 (install libegl1 and libegl-mesa0)";
     E.getProcAddress =
@@ -52,11 +46,12 @@ std::string makeSurfacelessContext(bool es, int width, int height) {
         !find(E.initialize, "eglInitialize") || !find(E.bindAPI, "eglBindAPI") ||
         !find(E.chooseConfig, "eglChooseConfig") || !find(E.createContext, "eglCreateContext") ||
         !find(E.makeCurrent, "eglMakeCurrent") || !find(E.getError, "eglGetError"))
-        return "EGL lacks a function the harness needs";
+        return "libEGL.so.1 lacks a function of EGL 1.5 (install libegl1 and libegl-mesa0)";
     EGLDisplay display = E.getPlatformDisplay(EglPlatformSurfacelessMesa, nullptr, nullptr);
     EGLint major = 0, minor = 0;
     if (!display || !E.initialize(display, &major, &minor))
-        return "no surfaceless EGL display (install libegl-mesa0)";
+        return "no surfaceless EGL display (install libegl-mesa0 and libgl1-mesa-dri)";
+    const bool es = api == SurfacelessApi::OpenGLES3;
     if (!E.bindAPI(es ? EglOpenGLESApi : EglOpenGLApi)) return "EGL cannot bind the API";
     // No surface of any kind: the default asks for window surfaces, which this platform lacks.
     const EGLint attributes[] = {EglSurfaceType, 0, EglRenderableType,
@@ -71,7 +66,7 @@ std::string makeSurfacelessContext(bool es, int width, int height) {
         return "cannot make a surfaceless context current, EGL error " +
                std::to_string(E.getError());
 
-    // The framebuffer object both draw into: colour and a 24-bit depth buffer.
+    // The framebuffer object: colour and a 24-bit depth buffer.
     void (*genFramebuffers)(int, unsigned*), (*bindFramebuffer)(unsigned, unsigned);
     void (*genRenderbuffers)(int, unsigned*), (*bindRenderbuffer)(unsigned, unsigned);
     void (*renderbufferStorage)(unsigned, unsigned, int, int);
@@ -98,6 +93,8 @@ std::string makeSurfacelessContext(bool es, int width, int height) {
         renderbufferStorage(Renderbuffer, formats[k], width, height);
         framebufferRenderbuffer(Framebuffer, points[k], Renderbuffer, buffers[k]);
     }
-    if (checkFramebufferStatus(Framebuffer) != Complete) return "the framebuffer is incomplete";
+    if (checkFramebufferStatus(Framebuffer) != Complete)
+        return "the framebuffer is incomplete (is " + std::to_string(width) + "x" +
+               std::to_string(height) + " too large for the driver?)";
     return "";
 }
