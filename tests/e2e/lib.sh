@@ -225,6 +225,25 @@ await_window() {
     done
 }
 
+# battle_beside_black BATTLE_X BLACK_X EFFECTS: two 800 x 600 monitors side by
+# side on the root window. The one at BLACK_X must be black in every capture,
+# the one at BATTLE_X must show the battle in one of six (an explosion may
+# cover a tile in one). The captures are left as CASE_DIR/root-N.png.
+battle_beside_black() {
+    local try
+    for try in 1 2 3 4 5 6; do
+        xwd -root -silent >"$CASE_DIR/root.xwd" || fail "xwd cannot read the screen"
+        convert "$CASE_DIR/root.xwd" "$CASE_DIR/root-$try.png" || fail "cannot convert the screen"
+        convert "$CASE_DIR/root.xwd" -crop "800x600+$2+0" +repage "$CASE_DIR/black.ppm"
+        convert "$CASE_DIR/root.xwd" -crop "800x600+$1+0" +repage "$CASE_DIR/battle.ppm"
+        expect_eq "$(convert "$CASE_DIR/black.ppm" -format '%[fx:maxima]' info:)" 0 \
+            "the brightest value on the monitor at x $2 (see $CASE_DIR/root-$try.png)"
+        "$E2E_INSPECT" picture "$CASE_DIR/battle.ppm" "$3" >"$CASE_DIR/battle-$try.check" 2>&1 &&
+            return 0
+    done
+    fail "the monitor at x $1 does not show the battle (see $CASE_DIR/root-*.png)"
+}
+
 # complete_file PATH BYTES: the file exists and has reached its full size.
 complete_file() {
     [ -f "$1" ] && [ "$(stat -c %s "$1")" -ge "$2" ]

@@ -175,23 +175,15 @@ case_saver_ends_on_sigterm() {
 }
 
 # swayidle runs "kestrion --saver" when the seat is idle, and a key ends it.
-saver_started() {
-    local pid
-    for pid in $(descendants "$IDLE_PID"); do
-        if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$LINUX_PROGRAM" ]; then
-            KESTRION_PID=$pid
-            return 0
-        fi
-    done
-    return 1
-}
 case_swayidle_starts_the_saver() {
     command -v swayidle >/dev/null || fail "swayidle is not installed; run scripts/setup"
     start_sway "${TWO_OUTPUTS[@]}"
     start "$CASE_DIR/swayidle.log" "${AS_CLIENT[@]}" swayidle -w timeout 2 "$LINUX_PROGRAM --saver"
     IDLE_PID=$STARTED_PID
-    wait_until "$START_SECONDS" "swayidle to start kestrion" saver_started ||
+    wait_until "$START_SECONDS" "swayidle to start kestrion" \
+        started_below "$IDLE_PID" "$LINUX_PROGRAM" ||
         fail "swayidle started no kestrion; see $CASE_DIR/swayidle.log"
+    KESTRION_PID=$FOUND_PID
     await_battle HEADLESS-1 idle-1
     type_keys x
     wait_until "$END_SECONDS" "the saver to end" eval '! alive "$KESTRION_PID"' ||
