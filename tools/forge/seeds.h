@@ -44,7 +44,7 @@ struct GltfShip {
     bool normals = true;
     bool textured = true;
     // Two copies of the box under a parent node scaled by 2, one moved by
-    // -0.75 along x and one by a matrix by +0.75: two parts 3 units apart.
+    // -0.75 along x and one by a matrix by +0.75: two parts, 3 units apart.
     bool hierarchy = false;
 };
 // Its files by name: "ship.gltf" with "ship.bin" and "hull.png", "ship.gltf"
