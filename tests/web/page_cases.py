@@ -569,7 +569,9 @@ def case_lost(session):
     same battle goes on by itself, its picture whole, and the notice goes."""
     known = races()
     names = sorted(known)
-    page = session.page(f"#alliance1={names[0]}:5&alliance2={names[1]}:5")
+    # Fleets large enough that some ships are always near the centre after
+    # the wait, when 5 a side may all be gone for a while.
+    page = session.page(f"#alliance1={names[0]}:8&alliance2={names[1]}:8")
     wait_running(page)
     page.evaluate("window.loseContext = document.getElementById('canvas')"
                   ".getContext('webgl2').getExtension('WEBGL_lose_context'); loseContext.loseContext()")
@@ -585,7 +587,7 @@ def case_lost(session):
                   "the battle to go on after the context came back")
     if not page.evaluate("document.getElementById('notice').hidden"):
         raise Failure("the notice stays: " + text_of(page, "#notice-text"))
-    shots(page, session.downloads, [known[names[0]], known[names[1]]])
+    shots(page, session.downloads, [known[names[0]], known[names[1]]], tries=12)
 
 
 def canvas_shot(page, downloads, name, width, height, ratio=1):
