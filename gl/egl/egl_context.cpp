@@ -1,31 +1,13 @@
 #include "gl/egl/egl_context.h"
 
 #include "gl/binding.h"
+#include "gl/egl/egl_names.h"
 #include "platform/library.h"
 
 #include <cstdint>
 #include <cstdio>
 
 namespace {
-// The EGL names used here (values from the EGL registry).
-constexpr int EglNone = 0x3038;
-constexpr int EglRedSize = 0x3024;
-constexpr int EglGreenSize = 0x3023;
-constexpr int EglBlueSize = 0x3022;
-constexpr int EglAlphaSize = 0x3021;
-constexpr int EglDepthSize = 0x3025;
-constexpr int EglSurfaceType = 0x3033;
-constexpr int EglWindowBit = 0x0004;
-constexpr int EglRenderableType = 0x3040;
-constexpr int EglOpenGlBit = 0x0008;
-constexpr unsigned EglOpenGlApi = 0x30A2;
-
-using EglBoolean = unsigned;
-using EglDisplay = void*;
-using EglConfig = void*;
-using EglContext = void*;
-using EglSurface = void*;
-
 struct EglFunctions {
     EglDisplay (*getPlatformDisplay)(unsigned, void*, const intptr_t*);
     EglDisplay (*getDisplay)(void*);
@@ -144,7 +126,7 @@ bool openEglDisplay(EglTarget& target, unsigned platform, void* nativeDisplay, s
         target.display = nullptr;
         return false;
     }
-    if (!Egl.bindApi(EglOpenGlApi)) {
+    if (!Egl.bindApi(EglOpenGLApi)) {
         error = withCode("EGL offers no desktop OpenGL here");
         return false;
     }
@@ -152,7 +134,7 @@ bool openEglDisplay(EglTarget& target, unsigned platform, void* nativeDisplay, s
     const int attributes[] = {EglSurfaceType,
                               EglWindowBit,
                               EglRenderableType,
-                              EglOpenGlBit,
+                              EglOpenGLBit,
                               EglRedSize,
                               8,
                               EglGreenSize,

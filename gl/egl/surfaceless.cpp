@@ -1,29 +1,21 @@
 #include "gl/egl/surfaceless.h"
 
+#include "gl/egl/egl_names.h"
 #include "platform/library.h"
 
 #include <cstdint>
 #include <type_traits>
 
 namespace {
-using EGLDisplay = void*;
-using EGLConfig = void*;
-using EGLContext = void*;
-using EGLint = int32_t;
-constexpr EGLint EglNone = 0x3038, EglSurfaceType = 0x3033, EglRenderableType = 0x3040,
-                 EglOpenGLES3Bit = 0x40, EglOpenGLBit = 0x8, EglContextMajorVersion = 0x3098;
-constexpr unsigned EglPlatformSurfacelessMesa = 0x31DD, EglOpenGLESApi = 0x30A0,
-                   EglOpenGLApi = 0x30A2;
-
 struct EGLCalls {
     void* (*getProcAddress)(const char*);
-    EGLDisplay (*getPlatformDisplay)(unsigned, void*, const EGLint*);
-    unsigned (*initialize)(EGLDisplay, EGLint*, EGLint*);
+    EglDisplay (*getPlatformDisplay)(unsigned, void*, const EglInt*);
+    unsigned (*initialize)(EglDisplay, EglInt*, EglInt*);
     unsigned (*bindAPI)(unsigned);
-    unsigned (*chooseConfig)(EGLDisplay, const EGLint*, EGLConfig*, EGLint, EGLint*);
-    EGLContext (*createContext)(EGLDisplay, EGLConfig, EGLContext, const EGLint*);
-    unsigned (*makeCurrent)(EGLDisplay, void*, void*, EGLContext);
-    EGLint (*getError)();
+    unsigned (*chooseConfig)(EglDisplay, const EglInt*, EglConfig*, EglInt, EglInt*);
+    EglContext (*createContext)(EglDisplay, EglConfig, EglContext, const EglInt*);
+    unsigned (*makeCurrent)(EglDisplay, void*, void*, EglContext);
+    EglInt (*getError)();
 };
 EGLCalls E;
 } // namespace
@@ -47,21 +39,21 @@ std::string makeSurfacelessContext(SurfacelessApi api, int width, int height) {
         !find(E.chooseConfig, "eglChooseConfig") || !find(E.createContext, "eglCreateContext") ||
         !find(E.makeCurrent, "eglMakeCurrent") || !find(E.getError, "eglGetError"))
         return "libEGL.so.1 lacks a function of EGL 1.5 (install libegl1 and libegl-mesa0)";
-    EGLDisplay display = E.getPlatformDisplay(EglPlatformSurfacelessMesa, nullptr, nullptr);
-    EGLint major = 0, minor = 0;
+    EglDisplay display = E.getPlatformDisplay(EglPlatformSurfacelessMesa, nullptr, nullptr);
+    EglInt major = 0, minor = 0;
     if (!display || !E.initialize(display, &major, &minor))
         return "no surfaceless EGL display (install libegl-mesa0 and libgl1-mesa-dri)";
     const bool es = api == SurfacelessApi::OpenGLES3;
     if (!E.bindAPI(es ? EglOpenGLESApi : EglOpenGLApi)) return "EGL cannot bind the API";
     // No surface of any kind: the default asks for window surfaces, which this platform lacks.
-    const EGLint attributes[] = {EglSurfaceType, 0, EglRenderableType,
+    const EglInt attributes[] = {EglSurfaceType, 0, EglRenderableType,
                                  es ? EglOpenGLES3Bit : EglOpenGLBit, EglNone};
-    EGLConfig config = nullptr;
-    EGLint count = 0;
+    EglConfig config = nullptr;
+    EglInt count = 0;
     if (!E.chooseConfig(display, attributes, &config, 1, &count) || count < 1)
         return "no EGL configuration for the context";
-    const EGLint esVersion[] = {EglContextMajorVersion, 3, EglNone};
-    EGLContext context = E.createContext(display, config, nullptr, es ? esVersion : nullptr);
+    const EglInt esVersion[] = {EglContextMajorVersion, 3, EglNone};
+    EglContext context = E.createContext(display, config, nullptr, es ? esVersion : nullptr);
     if (!context || !E.makeCurrent(display, nullptr, nullptr, context))
         return "cannot make a surfaceless context current, EGL error " +
                std::to_string(E.getError());
