@@ -14,8 +14,10 @@ Mesh* readRaceFile(const std::string& path, RaceData& race);
 // The same from a record that parseRaceFile accepted (its indices are trusted here).
 Mesh* loadRaceRecord(const RaceFileRecord& record, RaceData& race);
 
-// Per-vertex unit normals from the triangles (counter-clockwise seen from
-// outside points outward); a vertex no triangle uses keeps a zero normal.
+// Per-vertex unit normals from the triangles. A triangle counter-clockwise
+// seen from outside (a front face) gives a normal pointing inward, toward the
+// scene's light far behind the ships, so the faces the camera sees are the lit
+// ones. A vertex no triangle uses keeps a zero normal.
 void computeVertexNormals(Mesh& mesh);
 
 // The positions, normals and texture coordinates of every triangle corner, in corner order.

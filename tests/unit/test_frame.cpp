@@ -11,6 +11,8 @@ namespace {
 struct FrameTest : ::testing::Test {
     void SetUp() override {
         installRecordingGL();
+        ScreenWidth = 800; // whatever a test before left
+        ScreenHeight = 600;
         for (int i = 0; i < 6; ++i)
             BackgroundTextures[i] = 100 + i;
         MultitextureAvailable = 1;

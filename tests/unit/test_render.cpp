@@ -16,6 +16,7 @@ struct RenderTest : ::testing::Test {
     void SetUp() override {
         installRecordingGL();
         MultitextureAvailable = 1;
+        ShieldSpin = 0; // whatever a test before left
         useFakeClock(50000);
         setUpTestEffects();
     }

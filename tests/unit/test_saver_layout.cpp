@@ -65,6 +65,8 @@ TEST(SaverLayout, AFixedResolutionSwitchesOnlyThePrimary) {
 
 TEST(ScenePlacement, FixedResolutionsKeepTheViewAndDesktopTakesTheWindowsShape) {
     installRecordingGL();
+    ScreenWidth = 800;
+    ScreenHeight = 600;
     placeScene(0, 312, 1024, 768, SceneShape::FourByThree);
     placeScene(1280, 0, 1920, 1080, SceneShape::WindowAspect);
     const std::vector<GLCall> viewport = callsNamed("glViewport");

@@ -70,6 +70,11 @@ std::vector<float> lightValues(const GLCall& call) {
 struct SceneTest : ::testing::Test {
     TempDirectory directory;
     void SetUp() override {
+        // The screen and the view at 800 x 600, whatever a test before left.
+        installRecordingGL();
+        placeScene(0, 0, 800, 600, SceneShape::FourByThree);
+        ScreenWidth = 800;
+        ScreenHeight = 600;
         installRecordingGL();
         installMemorySettings();
         MultitextureAvailable = 1;
