@@ -6,6 +6,7 @@ and the size of what the page downloads. Used by scripts/framerate-web.
   framerate_page.py SITE SECONDS SHIPS [LABEL]"""
 import gzip
 import os
+import statistics
 import sys
 import time
 
@@ -31,27 +32,42 @@ def fleet_list(races, alliance, per_side):
     return ",".join(entries)
 
 
-def measure(browser, server, fragment, seconds, count=False):
+# The ring of the page's last frames (kestrionStats.recentStartMs and
+# recentWorkMs), the first frame measured, and the fewest frames measured.
+RECENT_FRAMES = 256
+FIRST_FRAME = 5
+FEWEST_FRAMES = 16
+
+
+def measure(browser, server, fragment, seconds, count=False, fewest=FEWEST_FRAMES):
     """Frames, frames a second, own work a frame, canvas size; with `count`, the
-    WebGL calls a frame instead. At least `seconds` and at least 3 frames, after
-    the first few (a slow page may take minutes)."""
+    WebGL calls a frame instead. From frame FIRST_FRAME on (past the set-up) for
+    at least `seconds` and `fewest` frames (a slow page may take minutes).
+    The frame rate comes from the frames' start times and the own work is the
+    median frame's: with a fixed seed both hold from run to run, where a mean
+    over a few seconds-long frames moves with what else the machine runs."""
     page = Page(browser, server.url("index.html#" + fragment), COUNT_WEBGL if count else None)
     page.wait_for("window.kestrionStats && window.kestrionStats.state === 'running' && "
-                  "window.kestrionStats.frames > 3", "the battle to run", timeout=900)
-    time.sleep(2)  # past the first frames' set-up
-    probe = ("[kestrionStats.frames, kestrionStats.workMs, performance.now(), "
-             + ("kestrionGL.calls" if count else "0") + ", document.getElementById('canvas').width, "
-             "document.getElementById('canvas').height]")
+                  f"window.kestrionStats.frames > {FIRST_FRAME}", "the battle to run", timeout=900)
+    probe = ("[kestrionStats.frames, " + ("kestrionGL.calls" if count else "0") +
+             ", document.getElementById('canvas').width, document.getElementById('canvas').height]")
     start = page.evaluate(probe)
     print(f"   measuring from frame {start[0]}", flush=True)
     time.sleep(seconds)
-    page.wait_for(f"kestrionStats.frames >= {start[0] + 3}", "three frames", timeout=900)
-    end = page.evaluate(probe)
-    frames = end[0] - start[0]
-    elapsed = (end[2] - start[2]) / 1000
+    page.wait_for(f"kestrionStats.frames > {start[0] + fewest}", f"{fewest} frames",
+                  timeout=900)
+    # One reading, between two frames: the ring cannot move under it.
+    end, starts, works = page.evaluate(f"[{probe}, Array.from(kestrionStats.recentStartMs), "
+                                       "Array.from(kestrionStats.recentWorkMs)]")
     page.send("Page.navigate", {"url": "about:blank"})
-    return (frames, frames / elapsed, (end[1] - start[1]) / max(frames, 1),
-            (end[3] - start[3]) / max(frames, 1), end[4], end[5])
+    # Frames first..last have ended; frame last + 1 has at least started.
+    last = end[0] - 2
+    first = max(start[0], last - RECENT_FRAMES + 2)
+    frames = last - first + 1
+    elapsed = (starts[(last + 1) % RECENT_FRAMES] - starts[first % RECENT_FRAMES]) / 1000
+    work = statistics.median(works[n % RECENT_FRAMES] for n in range(first, last + 1))
+    return (frames, frames / elapsed, work, (end[1] - start[1]) / max(end[0] - start[0], 1),
+            end[2], end[3])
 
 
 def sizes(site):
@@ -81,9 +97,9 @@ def main():
                 (f"{ships} ships a side", f"alliance1={fleet_list(races, 1, ships)}"
                                           f"&alliance2={fleet_list(races, 2, ships)}&seed={SEED}")]:
             frames, fps, work, _, width, height = measure(browser, server, fragment, seconds)
-            calls = measure(browser, server, fragment, min(seconds, 5), count=True)[3]
+            calls = measure(browser, server, fragment, min(seconds, 5), count=True, fewest=3)[3]
             print(f"   {name}, {label}: {frames} frames at {width} x {height}, "
-                  f"{fps:.1f} frames a second; {work:.2f} ms a frame inside the frame function; "
+                  f"{fps:.2f} frames a second; {work:.2f} ms inside the frame function (median frame); "
                   f"{calls:.0f} WebGL calls a frame", flush=True)
             results.append((label, fps, work, calls))
     except Failure as failure:
@@ -94,7 +110,7 @@ def main():
         server.close()
     print("")
     for label, fps, work, calls in results:
-        print(f"{name} frame rate, {label}: {fps:.1f} fps, own work {work:.2f} ms a frame, "
+        print(f"{name} frame rate, {label}: {fps:.2f} fps, own work {work:.2f} ms a frame (median), "
               f"{calls:.0f} WebGL calls a frame")
     print("download size (raw / gzip -9):")
     total_raw = total_packed = 0

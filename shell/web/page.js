@@ -17,9 +17,14 @@
   // The wallpaper folder's page: the battle alone, settings from the host.
   const wallpaper = document.documentElement.classList.contains('wallpaper');
   // Frames drawn and the time spent inside the frame function, for measuring;
-  // the battle's clock at the last frame and the ships a side.
+  // the battle's clock at the last frame and the ships a side. The last frames'
+  // start and work times each (frame n at n % recentFrames) give the frame-rate
+  // harness a median, which holds from run to run where a mean over a few
+  // seconds-long frames does not.
+  const recentFrames = 256;
   const stats = (window.kestrionStats = {
     frames: 0, workMs: 0, shots: 0, state: 'loading', restored: 0, clockMs: 0, ships: [0, 0], paused: false,
+    recentStartMs: new Float64Array(recentFrames), recentWorkMs: new Float64Array(recentFrames),
   });
   // The program's memory, for the soak.
   window.kestrionMemory = () => (program ? JSON.parse(call('kestrion_memory', [])) : null);
@@ -263,7 +268,10 @@
     if (contextLost || skippedForCap(now)) return requestFrame();
     const before = performance.now();
     stats.clockMs = program._kestrion_frame() >>> 0;
-    stats.workMs += performance.now() - before;
+    const work = performance.now() - before;
+    stats.workMs += work;
+    stats.recentStartMs[stats.frames % recentFrames] = before;
+    stats.recentWorkMs[stats.frames % recentFrames] = work;
     stats.frames++;
     if (pendingShot) {
       // Still this frame's picture: the browser shows it only after we return.
