@@ -58,12 +58,15 @@ shows_battle() {
 
 # judged_screenshot CWD WIDTH HEIGHT CHECK ARGS...: F12 screenshots of a window
 # of WIDTH x HEIGHT into CWD until one passes `kestrion-e2e-inspect CHECK FILE
-# ARGS...`, six at most: one picture can fail through no fault of the program
-# (an explosion over a tile); six in a row do not.
+# ARGS...`, ten at most, half a second apart: one picture can fail through no
+# fault of the program (an explosion or a ship over a tile, which in a small
+# window covers much of it, and may stay for the next few frames); ten spread
+# over seconds do not.
 judged_screenshot() {
     local cwd=$1 width=$2 height=$3 check=$4 try n file
     shift 4
-    for try in 1 2 3 4 5 6; do
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+        [ "$try" = 1 ] || sleep 0.5
         for n in $(seq -w 0 99); do
             [ -e "$cwd/KestrionScreen$n.bmp" ] || break
         done
