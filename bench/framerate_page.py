@@ -44,8 +44,7 @@ def measure(browser, server, fragment, seconds, count=False, fewest=FEWEST_FRAME
     WebGL calls a frame instead. From frame FIRST_FRAME on (past the set-up) for
     at least `seconds` and `fewest` frames (a slow page may take minutes).
     The frame rate comes from the frames' start times and the own work is the
-    median frame's: with a fixed seed both hold from run to run, where a mean
-    over a few seconds-long frames moves with what else the machine runs."""
+    median frame's, which one slow frame does not move as it moves a mean."""
     page = Page(browser, server.url("index.html#" + fragment), COUNT_WEBGL if count else None)
     page.wait_for("window.kestrionStats && window.kestrionStats.state === 'running' && "
                   f"window.kestrionStats.frames > {FIRST_FRAME}", "the battle to run", timeout=900)
